@@ -1,0 +1,124 @@
+package tq.brindlecast.openh264;
+
+/**
+ * The settings of a decoder. The native library reads this object through its getters when the
+ * configuration is set, and hands the values to OpenH264 when it next brings up a decoder.
+ *
+ * <p>The defaults decode every stream OpenH264 can decode: all layers, no error concealment (a
+ * damaged picture is reported as a failure rather than patched up), full reconstruction. Each
+ * setter refuses values that can never be valid and returns this object for chaining.
+ *
+ * <p>Instances are mutable and not thread-safe; {@link #copy()} gives an independent snapshot.
+ */
+public class DecoderConfig {
+  /** Target layer that decodes all layers. */
+  public static final int ALL_LAYERS = 255;
+
+  /** The size in bytes of OpenH264's {@code SVideoProperty} record. */
+  public static final int VIDEO_PROPERTY_SIZE = 8;
+
+  private String fileNameRestructed = null;
+  private int cpuLoad = 0;
+  private int targetDqLayer = ALL_LAYERS;
+  private ErrorConcealment ecActiveIdc = ErrorConcealment.DISABLE;
+  private boolean parseOnly = false;
+  private int videoSize = VIDEO_PROPERTY_SIZE;
+  private VideoBitstreamType videoBsType = VideoBitstreamType.SVC;
+
+  /** Creates a decoder configuration with the default settings. */
+  public DecoderConfig() {}
+
+  /** Returns an independent copy of this configuration. */
+  public DecoderConfig copy() {
+    DecoderConfig c = new DecoderConfig();
+    c.fileNameRestructed = fileNameRestructed;
+    c.cpuLoad = cpuLoad;
+    c.targetDqLayer = targetDqLayer;
+    c.ecActiveIdc = ecActiveIdc;
+    c.parseOnly = parseOnly;
+    c.videoSize = videoSize;
+    c.videoBsType = videoBsType;
+    return c;
+  }
+
+  // Getters read by the native library.
+
+  /** Returns the file OpenH264 debug builds write reconstructed pictures to, or null for none. */
+  public String getFileNameRestructed() {
+    return fileNameRestructed;
+  }
+
+  /** Returns the CPU load hint. */
+  public int getCpuLoad() {
+    return cpuLoad;
+  }
+
+  /** Returns the highest dependency/quality layer to decode, 0 to 255 (255: all). */
+  public char getTargetDqLayer() {
+    return (char) targetDqLayer;
+  }
+
+  /** Returns the error concealment method as OpenH264 numbers it; see {@link ErrorConcealment}. */
+  public int getEcActiveIdc() {
+    return ecActiveIdc.value();
+  }
+
+  /** Returns 1 when the decoder only parses the stream without reconstructing pictures, else 0. */
+  public int getParseOnly() {
+    return parseOnly ? 1 : 0;
+  }
+
+  /** Returns the size field of the video property record (normally 8). */
+  public int getVideoSize() {
+    return videoSize;
+  }
+
+  /** Returns the expected stream type as OpenH264 numbers it; see {@link VideoBitstreamType}. */
+  public int getVideoBsType() {
+    return videoBsType.value();
+  }
+
+  // Setters.
+
+  /** Sets the file for reconstructed pictures (used only by OpenH264 debug builds), or null. */
+  public DecoderConfig setFileNameRestructed(String fileNameRestructed) {
+    this.fileNameRestructed = fileNameRestructed;
+    return this;
+  }
+
+  /** Sets the CPU load hint, 0 or more. */
+  public DecoderConfig setCpuLoad(int cpuLoad) {
+    this.cpuLoad = Checks.atLeast("cpuLoad", cpuLoad, 0);
+    return this;
+  }
+
+  /** Sets the highest dependency/quality layer to decode, 0 to 255 ({@link #ALL_LAYERS}: all). */
+  public DecoderConfig setTargetDqLayer(int targetDqLayer) {
+    this.targetDqLayer = Checks.inRange("targetDqLayer", targetDqLayer, 0, 255);
+    return this;
+  }
+
+  /** Sets the error concealment method. */
+  public DecoderConfig setEcActiveIdc(ErrorConcealment ecActiveIdc) {
+    this.ecActiveIdc = Checks.notNull("ecActiveIdc", ecActiveIdc);
+    return this;
+  }
+
+  /** Sets whether the decoder only parses the stream without reconstructing pictures. */
+  public DecoderConfig setParseOnly(boolean parseOnly) {
+    this.parseOnly = parseOnly;
+    return this;
+  }
+
+  /** Sets the size field of the video property record, 0 or more. */
+  public DecoderConfig setVideoSize(int videoSize) {
+    this.videoSize = Checks.atLeast("videoSize", videoSize, 0);
+    return this;
+  }
+
+  /** Sets the expected stream type. */
+  public DecoderConfig setVideoBsType(VideoBitstreamType videoBsType) {
+    this.videoBsType = Checks.notNull("videoBsType", videoBsType);
+    return this;
+  }
+}

@@ -1,0 +1,308 @@
+package tq.brindlecast.openh264;
+
+/**
+ * The settings of one spatial layer of an encoded stream: frame rate, profile and level, slicing,
+ * and the video signal description and sample aspect ratio written into the stream. The native
+ * library reads this object through its getters, which return the plain numbers OpenH264 takes:
+ * {@code int} (0 or 1 for switches), {@code float}, {@code char} for the colour description codes,
+ * and an {@code int[35]} of slice sizes.
+ *
+ * <p>A new object holds OpenH264's own layer defaults, except that the frame rate is 30 instead of
+ * 60; profile and level are left to the encoder. Each setter refuses values that can never be valid
+ * and returns this object for chaining; OpenH264 checks the rest when it initialises an encoder.
+ *
+ * <p>Instances are mutable and not thread-safe; {@link #copy()} gives an independent snapshot.
+ */
+public class SpatialLayerConfig {
+  /** The number of slice macroblock counts, OpenH264's {@code MAX_SLICES_NUM_TMP}. */
+  public static final int SLICE_MB_NUM_LENGTH = 35;
+
+  /** Video format code meaning "unspecified" (H.264 video_format 5). */
+  public static final int VIDEO_FORMAT_UNSPECIFIED = 5;
+
+  /** Colour primaries, transfer characteristics and matrix code meaning "unspecified" (2). */
+  public static final int COLOUR_UNSPECIFIED = 2;
+
+  private float frameRate = 30f;
+  private Profile profileIdc = Profile.AUTO;
+  private Level levelIdc = Level.AUTO;
+  private int dLayerQp = 26;
+  private SliceMode sliceMode = SliceMode.SINGLE_SLICE;
+  private int sliceNum = 0;
+  private int[] sliceMBNum = new int[SLICE_MB_NUM_LENGTH];
+  private int sliceSizeConstraint = 1500;
+  private boolean videoSignalTypePresent = false;
+  private int videoFormat = VIDEO_FORMAT_UNSPECIFIED;
+  private boolean fullRange = false;
+  private boolean colorDescriptionPresent = false;
+  private int colorPrimaries = COLOUR_UNSPECIFIED;
+  private int transferCharacteristics = COLOUR_UNSPECIFIED;
+  private int colorMatrix = COLOUR_UNSPECIFIED;
+  private boolean aspectRatioPresent = false;
+  private AspectRatio aspectRatio = AspectRatio.UNSPECIFIED;
+  private int aspectRatioExtWidth = 0;
+  private int aspectRatioExtHeight = 0;
+
+  /** Creates a layer configuration with the default settings. */
+  public SpatialLayerConfig() {}
+
+  /** Returns an independent copy of this configuration; the slice array is copied too. */
+  public SpatialLayerConfig copy() {
+    SpatialLayerConfig c = new SpatialLayerConfig();
+    c.frameRate = frameRate;
+    c.profileIdc = profileIdc;
+    c.levelIdc = levelIdc;
+    c.dLayerQp = dLayerQp;
+    c.sliceMode = sliceMode;
+    c.sliceNum = sliceNum;
+    c.sliceMBNum = sliceMBNum.clone();
+    c.sliceSizeConstraint = sliceSizeConstraint;
+    c.videoSignalTypePresent = videoSignalTypePresent;
+    c.videoFormat = videoFormat;
+    c.fullRange = fullRange;
+    c.colorDescriptionPresent = colorDescriptionPresent;
+    c.colorPrimaries = colorPrimaries;
+    c.transferCharacteristics = transferCharacteristics;
+    c.colorMatrix = colorMatrix;
+    c.aspectRatioPresent = aspectRatioPresent;
+    c.aspectRatio = aspectRatio;
+    c.aspectRatioExtWidth = aspectRatioExtWidth;
+    c.aspectRatioExtHeight = aspectRatioExtHeight;
+    return c;
+  }
+
+  private static int flag(boolean on) {
+    return on ? 1 : 0;
+  }
+
+  // Getters read by the native library.
+
+  /** Returns the frame rate of this layer in pictures per second. */
+  public float getFrameRate() {
+    return frameRate;
+  }
+
+  /** Returns the profile_idc; 0 lets the encoder choose. See {@link Profile}. */
+  public int getProfileIdc() {
+    return profileIdc.value();
+  }
+
+  /** Returns the level number; 0 lets the encoder choose. See {@link Level}. */
+  public int getLevelIdc() {
+    return levelIdc.value();
+  }
+
+  /** Returns the quantisation parameter used when rate control does not choose one. */
+  public int getDLayerQp() {
+    return dLayerQp;
+  }
+
+  /** Returns the slice mode as OpenH264 numbers it; see {@link SliceMode}. */
+  public int getSliceMode() {
+    return sliceMode.value();
+  }
+
+  /** Returns the number of slices for {@link SliceMode#FIXED_SLICE_NUMBER}; 0 means automatic. */
+  public int getSliceNum() {
+    return sliceNum;
+  }
+
+  /** Returns a copy of the 35 macroblock counts per slice used by {@link SliceMode#RASTER}. */
+  public int[] getSliceMBNum() {
+    return sliceMBNum.clone();
+  }
+
+  /** Returns the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}. */
+  public int getSliceSizeConstraint() {
+    return sliceSizeConstraint;
+  }
+
+  /** Returns 1 when the video signal type is written, else 0. */
+  public int getVideoSignalTypePresent() {
+    return flag(videoSignalTypePresent);
+  }
+
+  /** Returns the H.264 video_format code (5: unspecified). */
+  public char getVideoFormat() {
+    return (char) videoFormat;
+  }
+
+  /** Returns 1 when the samples use the full range 0 to 255, else 0. */
+  public int getFullRange() {
+    return flag(fullRange);
+  }
+
+  /** Returns 1 when the colour description is written, else 0. */
+  public int getColorDescriptionPresent() {
+    return flag(colorDescriptionPresent);
+  }
+
+  /** Returns the H.264 colour_primaries code (2: unspecified). */
+  public char getColorPrimaries() {
+    return (char) colorPrimaries;
+  }
+
+  /** Returns the H.264 transfer_characteristics code (2: unspecified). */
+  public char getTransferCharacteristics() {
+    return (char) transferCharacteristics;
+  }
+
+  /** Returns the H.264 matrix_coefficients code (2: unspecified). */
+  public char getColorMatrix() {
+    return (char) colorMatrix;
+  }
+
+  /** Returns 1 when the sample aspect ratio is written, else 0. */
+  public int getAspectRatioPresent() {
+    return flag(aspectRatioPresent);
+  }
+
+  /** Returns the aspect_ratio_idc; see {@link AspectRatio}. */
+  public int getAspectRatio() {
+    return aspectRatio.value();
+  }
+
+  /** Returns the sample aspect ratio width used with {@link AspectRatio#EXTENDED_SAR}. */
+  public int getAspectRatioExtWidth() {
+    return aspectRatioExtWidth;
+  }
+
+  /** Returns the sample aspect ratio height used with {@link AspectRatio#EXTENDED_SAR}. */
+  public int getAspectRatioExtHeight() {
+    return aspectRatioExtHeight;
+  }
+
+  // Setters.
+
+  /** Sets the frame rate of this layer; it must be above 0 and finite. */
+  public SpatialLayerConfig setFrameRate(float frameRate) {
+    this.frameRate = Checks.positiveFinite("frameRate", frameRate);
+    return this;
+  }
+
+  /** Sets the profile, or {@link Profile#AUTO} to let the encoder choose. */
+  public SpatialLayerConfig setProfileIdc(Profile profileIdc) {
+    this.profileIdc = Checks.notNull("profileIdc", profileIdc);
+    return this;
+  }
+
+  /** Sets the level, or {@link Level#AUTO} to let the encoder choose. */
+  public SpatialLayerConfig setLevelIdc(Level levelIdc) {
+    this.levelIdc = Checks.notNull("levelIdc", levelIdc);
+    return this;
+  }
+
+  /** Sets the quantisation parameter used when rate control does not choose one, 0 to 51. */
+  public SpatialLayerConfig setDLayerQp(int dLayerQp) {
+    this.dLayerQp = Checks.inRange("dLayerQp", dLayerQp, 0, EncoderConfig.MAX_QP);
+    return this;
+  }
+
+  /** Sets the slice mode. */
+  public SpatialLayerConfig setSliceMode(SliceMode sliceMode) {
+    this.sliceMode = Checks.notNull("sliceMode", sliceMode);
+    return this;
+  }
+
+  /** Sets the slice count for {@link SliceMode#FIXED_SLICE_NUMBER}, 0 or more (0: automatic). */
+  public SpatialLayerConfig setSliceNum(int sliceNum) {
+    this.sliceNum = Checks.atLeast("sliceNum", sliceNum, 0);
+    return this;
+  }
+
+  /**
+   * Sets the macroblock count of each slice for {@link SliceMode#RASTER}. The array must have
+   * exactly 35 entries, none negative; it is copied.
+   */
+  public SpatialLayerConfig setSliceMBNum(int[] sliceMBNum) {
+    Checks.notNull("sliceMBNum", sliceMBNum);
+    if (sliceMBNum.length != SLICE_MB_NUM_LENGTH) {
+      throw new IllegalArgumentException(
+          "sliceMBNum must have exactly "
+              + SLICE_MB_NUM_LENGTH
+              + " entries, was an array of "
+              + sliceMBNum.length);
+    }
+    int[] copy = sliceMBNum.clone();
+    for (int i = 0; i < copy.length; i++) {
+      Checks.atLeast("sliceMBNum[" + i + "]", copy[i], 0);
+    }
+    this.sliceMBNum = copy;
+    return this;
+  }
+
+  /** Sets the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}, 0 or more. */
+  public SpatialLayerConfig setSliceSizeConstraint(int sliceSizeConstraint) {
+    this.sliceSizeConstraint = Checks.atLeast("sliceSizeConstraint", sliceSizeConstraint, 0);
+    return this;
+  }
+
+  /** Sets whether the video signal type (format, range, colour description) is written. */
+  public SpatialLayerConfig setVideoSignalTypePresent(boolean videoSignalTypePresent) {
+    this.videoSignalTypePresent = videoSignalTypePresent;
+    return this;
+  }
+
+  /** Sets the H.264 video_format code, 0 to 7 (a 3-bit field; 5 means unspecified). */
+  public SpatialLayerConfig setVideoFormat(int videoFormat) {
+    this.videoFormat = Checks.inRange("videoFormat", videoFormat, 0, 7);
+    return this;
+  }
+
+  /** Sets whether the samples use the full range 0 to 255 instead of 16 to 235. */
+  public SpatialLayerConfig setFullRange(boolean fullRange) {
+    this.fullRange = fullRange;
+    return this;
+  }
+
+  /** Sets whether the colour description (primaries, transfer, matrix) is written. */
+  public SpatialLayerConfig setColorDescriptionPresent(boolean colorDescriptionPresent) {
+    this.colorDescriptionPresent = colorDescriptionPresent;
+    return this;
+  }
+
+  /** Sets the H.264 colour_primaries code, 0 to 255 (1: BT.709, 2: unspecified). */
+  public SpatialLayerConfig setColorPrimaries(int colorPrimaries) {
+    this.colorPrimaries = Checks.inRange("colorPrimaries", colorPrimaries, 0, 255);
+    return this;
+  }
+
+  /** Sets the H.264 transfer_characteristics code, 0 to 255 (1: BT.709, 2: unspecified). */
+  public SpatialLayerConfig setTransferCharacteristics(int transferCharacteristics) {
+    this.transferCharacteristics =
+        Checks.inRange("transferCharacteristics", transferCharacteristics, 0, 255);
+    return this;
+  }
+
+  /** Sets the H.264 matrix_coefficients code, 0 to 255 (1: BT.709, 2: unspecified). */
+  public SpatialLayerConfig setColorMatrix(int colorMatrix) {
+    this.colorMatrix = Checks.inRange("colorMatrix", colorMatrix, 0, 255);
+    return this;
+  }
+
+  /** Sets whether the sample aspect ratio is written. */
+  public SpatialLayerConfig setAspectRatioPresent(boolean aspectRatioPresent) {
+    this.aspectRatioPresent = aspectRatioPresent;
+    return this;
+  }
+
+  /** Sets the sample aspect ratio. */
+  public SpatialLayerConfig setAspectRatio(AspectRatio aspectRatio) {
+    this.aspectRatio = Checks.notNull("aspectRatio", aspectRatio);
+    return this;
+  }
+
+  /** Sets the sample aspect ratio width for {@link AspectRatio#EXTENDED_SAR}, 0 to 65535. */
+  public SpatialLayerConfig setAspectRatioExtWidth(int aspectRatioExtWidth) {
+    this.aspectRatioExtWidth =
+        Checks.inRange("aspectRatioExtWidth", aspectRatioExtWidth, 0, 0xFFFF);
+    return this;
+  }
+
+  /** Sets the sample aspect ratio height for {@link AspectRatio#EXTENDED_SAR}, 0 to 65535. */
+  public SpatialLayerConfig setAspectRatioExtHeight(int aspectRatioExtHeight) {
+    this.aspectRatioExtHeight =
+        Checks.inRange("aspectRatioExtHeight", aspectRatioExtHeight, 0, 0xFFFF);
+    return this;
+  }
+}
