@@ -1,0 +1,23 @@
+# Platform rules for the shared library: its name, and which symbols it
+# exports. Only the JNI entry points leave the library on Linux and Windows;
+# macOS also keeps the internal C-linkage functions visible.
+function(tq_configure_shared_library target)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME tqh264bridge)
+  if(APPLE)
+    set_target_properties(${target} PROPERTIES
+      INSTALL_NAME_DIR "@rpath"
+      BUILD_RPATH "@loader_path"
+      INSTALL_RPATH "@loader_path")
+    target_link_options(${target} PRIVATE
+      "LINKER:-exported_symbols_list,${PROJECT_SOURCE_DIR}/cmake/exports-macos.txt")
+  elseif(WIN32)
+    set_target_properties(${target} PROPERTIES PREFIX "")
+    target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++)
+  else()
+    target_link_options(${target} PRIVATE
+      "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports-linux.map"
+      "LINKER:--no-undefined")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+      ${PROJECT_SOURCE_DIR}/cmake/exports-linux.map)
+  endif()
+endfunction()

@@ -1,0 +1,8 @@
+# Strict warnings for every target of the project.
+function(tq_enable_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  endif()
+endfunction()

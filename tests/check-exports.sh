@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks what the shared library exports: only JNI symbols, and exactly the
+# entry points listed as built, each of them a native method that the class
+# Native declares (read from the jar with javap, so the list cannot drift).
+set -eu
+library=$1 nm=$2 javap=$3 jar=$4 built_list=$5
+prefix=Java_tq_brindlecast_openh264_Native_
+
+exported=$("$nm" -D --defined-only "$library" | awk '{print $NF}' | sort -u)
+declared=$("$javap" -p -cp "$jar" tq.brindlecast.openh264.Native |
+  grep -E '^\s*public static native ' | sed -E 's/.* ([A-Za-z0-9_]+)\(.*/\1/' | sort -u)
+built=$(grep -v -E '^\s*(#|$)' "$built_list" | sort -u)
+
+status=0
+stray=$(echo "$exported" | grep -v -E '^(Java_|JNI_)' || true)
+if [ -n "$stray" ]; then
+  echo "exported symbols that are not JNI entry points:"; echo "$stray"; status=1
+fi
+exported_entries=$(echo "$exported" | grep "^$prefix" | sed "s/^$prefix//" | sort -u)
+if [ "$exported_entries" != "$built" ]; then
+  echo "exported entry points differ from $built_list:"
+  diff <(echo "$built") <(echo "$exported_entries") || true
+  status=1
+fi
+undeclared=$(comm -23 <(echo "$built") <(echo "$declared"))
+if [ -n "$undeclared" ]; then
+  echo "entry points that Native does not declare:"; echo "$undeclared"; status=1
+fi
+if [ "$(echo "$declared" | wc -l)" -ne 17 ]; then
+  echo "Native declares $(echo "$declared" | wc -l) natives, expected 17"; status=1
+fi
+echo "exported: $(echo "$exported_entries" | wc -w) of $(echo "$declared" | wc -l) declared natives"
+exit $status
