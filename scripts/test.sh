@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds, and runs the C++ and Java
+# suites and the build checks through ctest.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+ctest --test-dir build --output-on-failure -j 2
