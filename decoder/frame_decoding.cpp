@@ -1,0 +1,190 @@
+#include "decoder/frame_decoding.h"
+
+#include <stdint.h>
+#include <string.h>
+
+#include "bridge/java_arrays.h"
+#include "bridge/message_channel.h"
+#include "decoder/decoder_context.h"
+
+namespace {
+
+struct OutArrays {
+  jintArray width;
+  jintArray height;
+  jintArray strides;
+  jintArray planeSizes;
+  jintArray planeCount;
+};
+
+// What one decoding call reported.
+struct DecodedPicture {
+  unsigned char* planes[3];
+  SBufferInfo info;
+};
+
+struct PictureLayout {
+  jint ySize;
+  jint cSize;
+  jint total;
+};
+
+bool HoldsAtLeast(JNIEnv* env, jclass cls, jintArray array, jint count) {
+  return ArrayLength(env, cls, array) >= count;  // -1 for a null array
+}
+
+// The out-arrays are written without further checks once a picture is
+// returned, so they are measured before anything else happens.
+bool OutArraysFit(JNIEnv* env, jclass cls, const OutArrays& out) {
+  return HoldsAtLeast(env, cls, out.width, 1) && HoldsAtLeast(env, cls, out.height, 1) &&
+         HoldsAtLeast(env, cls, out.strides, 3) && HoldsAtLeast(env, cls, out.planeSizes, 3) &&
+         HoldsAtLeast(env, cls, out.planeCount, 1);
+}
+
+// Creates and initialises the context's decoder from the stored
+// configuration. A decoder that was created stays even when it could not be
+// configured or initialised; only SetConfig or Destroy discards it.
+bool BringUpDecoder(JNIEnv* env, jclass cls, DecoderContext* context) {
+  long created = WelsCreateDecoder(&context->decoder);
+  if (created != 0) {
+    context->decoder = nullptr;
+    SendMessage(env, cls, context->errorChannel,
+                "openh264 decode: Could not create decoder. Error %ld", created);
+    return false;
+  }
+  SDecodingParam param;
+  memset(&param, 0, sizeof param);
+  int32_t configured = OpenH264TQDecoderUpdateCodecConfig(env, cls, context, &param);
+  if (configured != 0) {
+    SendMessage(env, cls, context->errorChannel,
+                "openh264 decode: Could not configure decoder. Error %ld",
+                static_cast<long>(configured));
+    return false;
+  }
+  long initialized = context->decoder->Initialize(&param);
+  if (initialized != 0) {
+    SendMessage(env, cls, context->errorChannel,
+                "openh264 decode: Could not initialize decoder. Error %ld", initialized);
+    return false;
+  }
+  return true;
+}
+
+// The number of bytes OpenH264 may read: the requested length, limited to
+// what the array holds; none for a null array or a negative length.
+jint ReadableLength(JNIEnv* env, jclass cls, jbyteArray bitstream, jint bitstreamLength) {
+  if (bitstream == nullptr || bitstreamLength <= 0) return 0;
+  jint held = ArrayLength(env, cls, bitstream);
+  return bitstreamLength < held ? bitstreamLength : held;
+}
+
+void ClearPicture(DecodedPicture* picture) {
+  memset(picture->planes, 0, sizeof picture->planes);
+  memset(&picture->info, 0, sizeof picture->info);
+}
+
+// One DecodeFrameNoDelay call on the bytes of `bitstream`. A null array
+// reaches OpenH264 as a null pointer with no JNI array call. Returns false
+// only when the array could not be pinned (an exception is then pending).
+bool DecodeBuffer(JNIEnv* env, jclass cls, DecoderContext* context, jbyteArray bitstream,
+                  jint bitstreamLength, DecodedPicture* picture, DECODING_STATE* state) {
+  ClearPicture(picture);
+  jint length = ReadableLength(env, cls, bitstream, bitstreamLength);
+  jbyte* view = ConvertBytes(env, cls, bitstream);
+  if (view == nullptr && bitstream != nullptr) return false;
+  *state = context->decoder->DecodeFrameNoDelay(reinterpret_cast<const unsigned char*>(view),
+                                                length, picture->planes, &picture->info);
+  ConvertRelease(env, cls, view, bitstream);
+  return true;
+}
+
+// Any non-zero state is a failure that asks for a key frame; a good call
+// clears the request. Returns whether a picture can be handed out.
+bool TakeOutcome(DecoderContext* context, DECODING_STATE state, const DecodedPicture& picture) {
+  if (state != dsErrorFree) {
+    context->needsKeyFrame = 1;
+    return false;
+  }
+  context->needsKeyFrame = 0;
+  return picture.info.iBufferStatus == 1;
+}
+
+// Sizes of the returned array: every plane keeps the decoder's stride, and
+// a chroma plane has half the rows (rounded down). False for a geometry no
+// array can hold or a missing plane.
+bool ComputeLayout(const DecodedPicture& picture, PictureLayout* layout) {
+  const SSysMEMBuffer& buffer = picture.info.UsrData.sSystemBuffer;
+  int64_t rows = buffer.iHeight;
+  int64_t lumaStride = buffer.iStride[0];
+  int64_t chromaStride = buffer.iStride[1];
+  if (rows < 0 || lumaStride < 0 || chromaStride < 0) return false;
+  int64_t ySize = lumaStride * rows;
+  int64_t cSize = chromaStride * (rows / 2);
+  int64_t total = ySize + 2 * cSize;
+  if (total > INT32_MAX) return false;
+  if ((ySize > 0 && picture.planes[0] == nullptr) ||
+      (cSize > 0 && (picture.planes[1] == nullptr || picture.planes[2] == nullptr))) {
+    return false;
+  }
+  layout->ySize = static_cast<jint>(ySize);
+  layout->cSize = static_cast<jint>(cSize);
+  layout->total = static_cast<jint>(total);
+  return true;
+}
+
+// Copies the three planes into a new array from AllocCallback and writes the
+// geometry into the out-arrays. Null, with nothing written, when the layout
+// is impossible or AllocCallback gives no usable array.
+jbyteArray ReturnPicture(JNIEnv* env, jclass cls, DecoderContext* context,
+                         const DecodedPicture& picture, const OutArrays& out) {
+  PictureLayout layout;
+  if (!ComputeLayout(picture, &layout)) return nullptr;
+  jbyteArray array = nullptr;
+  jbyte* view = AllocateData(env, cls, context->allocCallbackRef, layout.total, &array);
+  if (view == nullptr) return nullptr;
+  const SSysMEMBuffer& buffer = picture.info.UsrData.sSystemBuffer;
+  SetOutVariables(env, cls, out.planeSizes, 3, layout.ySize, layout.cSize, layout.cSize);
+  SetOutVariables(env, cls, out.width, 1, buffer.iWidth);
+  SetOutVariables(env, cls, out.height, 1, buffer.iHeight);
+  SetOutVariables(env, cls, out.planeCount, 1, 3);
+  SetOutVariables(env, cls, out.strides, 3, buffer.iStride[0], buffer.iStride[1],
+                  buffer.iStride[1]);
+  memcpy(view, picture.planes[0], static_cast<size_t>(layout.ySize));
+  memcpy(view + layout.ySize, picture.planes[1], static_cast<size_t>(layout.cSize));
+  memcpy(view + layout.ySize + layout.cSize, picture.planes[2], static_cast<size_t>(layout.cSize));
+  return ReturnData(env, cls, context->returnCallbackRef, view, array);
+}
+
+#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
+// At the end of the stream, asks for a picture the decoder still holds back
+// (OpenH264 2.x keeps the latest picture of Main and High profile streams).
+bool FlushHeldPicture(DecoderContext* context, DecodedPicture* picture) {
+  ClearPicture(picture);
+  DECODING_STATE state = context->decoder->FlushFrame(picture->planes, &picture->info);
+  return TakeOutcome(context, state, *picture);
+}
+#endif
+
+}  // namespace
+
+extern "C" JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecode(
+    JNIEnv* env, jclass cls, jlong decoderHandle, jbyteArray bitstream, jint bitstreamLength,
+    jintArray outWidth, jintArray outHeight, jintArray outStrides, jintArray outPlaneSizes,
+    jintArray outPlaneCount) {
+  DecoderContext* context = DecoderFromHandle(decoderHandle);
+  if (context == nullptr) return nullptr;
+  OutArrays out = {outWidth, outHeight, outStrides, outPlaneSizes, outPlaneCount};
+  if (!OutArraysFit(env, cls, out)) return nullptr;
+  if (context->decoder == nullptr && !BringUpDecoder(env, cls, context)) return nullptr;
+
+  DecodedPicture picture;
+  DECODING_STATE state = dsErrorFree;
+  if (!DecodeBuffer(env, cls, context, bitstream, bitstreamLength, &picture, &state)) {
+    return nullptr;
+  }
+  bool ready = TakeOutcome(context, state, picture);
+#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
+  if (!ready && bitstream == nullptr) ready = FlushHeldPicture(context, &picture);
+#endif
+  return ready ? ReturnPicture(env, cls, context, picture, out) : nullptr;
+}
