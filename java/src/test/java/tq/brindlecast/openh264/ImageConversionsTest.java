@@ -1,0 +1,158 @@
+package tq.brindlecast.openh264;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.awt.image.BufferedImage;
+import java.io.ByteArrayOutputStream;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import org.junit.jupiter.api.Test;
+
+/** The BT.601 limited-range conversions, compared with ffmpeg's conversion of the same pixels. */
+class ImageConversionsTest {
+  private static final int WIDTH = 96;
+  private static final int HEIGHT = 64;
+
+  /** Smooth colour ramps across the whole image, and flat saturated patches. */
+  private static BufferedImage testImage() {
+    BufferedImage image = new BufferedImage(WIDTH, HEIGHT, BufferedImage.TYPE_INT_RGB);
+    for (int y = 0; y < HEIGHT; y++) {
+      for (int x = 0; x < WIDTH; x++) {
+        int red = x * 255 / (WIDTH - 1);
+        int green = y * 255 / (HEIGHT - 1);
+        int blue = (x + y) * 255 / (WIDTH + HEIGHT - 2);
+        image.setRGB(x, y, (red << 16) | (green << 8) | blue);
+      }
+    }
+    int[] colours = {0xFFFFFF, 0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x808080};
+    for (int i = 0; i < colours.length; i++) {
+      for (int y = 40; y < 56; y++) {
+        for (int x = 4 + 12 * i; x < 12 + 12 * i; x++) {
+          image.setRGB(x, y, colours[i]);
+        }
+      }
+    }
+    return image;
+  }
+
+  private static int maxDifference(byte[] a, int aOffset, byte[] b, int bOffset, int length) {
+    int worst = 0;
+    for (int i = 0; i < length; i++) {
+      worst = Math.max(worst, Math.abs((a[aOffset + i] & 0xFF) - (b[bOffset + i] & 0xFF)));
+    }
+    return worst;
+  }
+
+  @Test
+  void imageToI420MatchesFfmpegWithinTwoLevels() throws Exception {
+    Path dir = FfmpegTool.workDir("image-conversions");
+    BufferedImage image = testImage();
+    ByteArrayOutputStream ppm = new ByteArrayOutputStream();
+    ppm.write(("P6\n" + WIDTH + " " + HEIGHT + "\n255\n").getBytes(StandardCharsets.US_ASCII));
+    for (int y = 0; y < HEIGHT; y++) {
+      for (int x = 0; x < WIDTH; x++) {
+        int rgb = image.getRGB(x, y);
+        ppm.write(rgb >> 16);
+        ppm.write(rgb >> 8);
+        ppm.write(rgb);
+      }
+    }
+    Path source = dir.resolve("source.ppm");
+    Files.write(source, ppm.toByteArray());
+    Path converted = dir.resolve("ffmpeg.yuv");
+    FfmpegTool.run("-loglevel", "error", "-i", source.toString(),
+        // Chroma as the average of each 2x2 block, as in ImageConversions; exact arithmetic.
+        "-sws_flags", "area+accurate_rnd", "-pix_fmt", "yuv420p", "-f", "rawvideo",
+        converted.toString());
+    byte[] expected = Files.readAllBytes(converted);
+
+    byte[] ours = ImageConversions.toI420(image).toPacked();
+    assertEquals(expected.length, ours.length);
+    int lumaSize = WIDTH * HEIGHT;
+    assertTrue(maxDifference(expected, 0, ours, 0, lumaSize) <= 2, "luma differs by more than 2");
+    int chroma = maxDifference(expected, lumaSize, ours, lumaSize, ours.length - lumaSize);
+    assertTrue(chroma <= 2, "chroma differs by " + chroma);
+  }
+
+  @Test
+  void i420ToImageMatchesFfmpegWithinTwoLevels() throws Exception {
+    Path dir = FfmpegTool.workDir("image-conversions");
+    // Luma over the whole legal range and beyond it, chroma varying smoothly.
+    I420Picture picture = I420Picture.allocate(WIDTH, HEIGHT);
+    byte[] data = picture.plane(I420Picture.Y);
+    for (int y = 0; y < HEIGHT; y++) {
+      for (int x = 0; x < WIDTH; x++) {
+        data[y * WIDTH + x] = (byte) (x * 255 / (WIDTH - 1));
+      }
+    }
+    int cw = picture.chromaWidth();
+    int ch = picture.chromaHeight();
+    for (int y = 0; y < ch; y++) {
+      for (int x = 0; x < cw; x++) {
+        data[picture.offset(I420Picture.U) + y * cw + x] = (byte) (16 + y * 224 / (ch - 1));
+        data[picture.offset(I420Picture.V) + y * cw + x] = (byte) (240 - x * 224 / (cw - 1));
+      }
+    }
+    Path source = dir.resolve("source.yuv");
+    Files.write(source, picture.toPacked());
+    Path converted = dir.resolve("ffmpeg.rgb");
+    FfmpegTool.run("-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p",
+        "-s", WIDTH + "x" + HEIGHT, "-i", source.toString(),
+        // Each chroma sample covers its 2x2 block, as in ImageConversions; exact arithmetic.
+        "-sws_flags", "neighbor+accurate_rnd+full_chroma_int", "-pix_fmt", "rgb24",
+        "-f", "rawvideo", converted.toString());
+    byte[] expected = Files.readAllBytes(converted);
+
+    BufferedImage image = ImageConversions.toImage(picture);
+    assertEquals(BufferedImage.TYPE_INT_RGB, image.getType());
+    int worst = 0;
+    for (int y = 0; y < HEIGHT; y++) {
+      for (int x = 0; x < WIDTH; x++) {
+        int rgb = image.getRGB(x, y);
+        int at = 3 * (y * WIDTH + x);
+        worst = Math.max(worst, Math.abs(((rgb >> 16) & 0xFF) - (expected[at] & 0xFF)));
+        worst = Math.max(worst, Math.abs(((rgb >> 8) & 0xFF) - (expected[at + 1] & 0xFF)));
+        worst = Math.max(worst, Math.abs((rgb & 0xFF) - (expected[at + 2] & 0xFF)));
+      }
+    }
+    assertTrue(worst <= 2, "RGB differs from ffmpeg's by " + worst);
+  }
+
+  @Test
+  void greysAndPrimariesLandOnTheLimitedRangeValues() {
+    BufferedImage image = new BufferedImage(4, 2, BufferedImage.TYPE_INT_ARGB);
+    image.setRGB(0, 0, 2, 2, new int[] {0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000}, 0, 2);
+    image.setRGB(2, 0, 2, 2, new int[] {0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF}, 0, 2);
+    byte[] packed = ImageConversions.toI420(image).toPacked();
+    assertEquals(16, packed[0] & 0xFF, "black");
+    assertEquals(235, packed[2] & 0xFF, "white, whatever its alpha");
+    assertEquals(128, packed[8] & 0xFF);
+    assertEquals(128, packed[9] & 0xFF);
+    BufferedImage back = ImageConversions.toImage(ImageConversions.toI420(image));
+    assertEquals(0x000000, back.getRGB(0, 0) & 0xFFFFFF);
+    assertEquals(0xFFFFFF, back.getRGB(3, 1) & 0xFFFFFF);
+  }
+
+  @Test
+  void oddSizesAverageTheSamplesThatExist() {
+    BufferedImage image = new BufferedImage(3, 3, BufferedImage.TYPE_INT_RGB);
+    for (int y = 0; y < 3; y++) {
+      for (int x = 0; x < 3; x++) {
+        image.setRGB(x, y, x == 2 || y == 2 ? 0x0000FF : 0xFF0000);
+      }
+    }
+    I420Picture picture = ImageConversions.toI420(image);
+    assertEquals(2, picture.chromaWidth());
+    byte[] packed = picture.toPacked();
+    // U of pure blue is 240 and of pure red 90; the last column and row hold only blue.
+    assertEquals(90, packed[9] & 0xFF);
+    assertEquals(240, packed[10] & 0xFF);
+    assertEquals(240, packed[12] & 0xFF);
+    assertThrows(NullPointerException.class, () -> ImageConversions.toI420(null));
+    assertThrows(NullPointerException.class,
+        () -> ImageConversions.toImage((DecodedPicture) null));
+  }
+}
