@@ -1,0 +1,306 @@
+package tq.brindlecast.openh264;
+
+import java.util.Collections;
+import java.util.List;
+import java.util.Objects;
+
+/**
+ * Encodes I420 pictures into H.264 (Annex B) with OpenH264, one {@link EncodedFrame} per picture.
+ *
+ * <pre>{@code
+ * EncoderConfig config = new EncoderConfig().setRcMode(RateControlMode.BITRATE);
+ * try (H264Encoder encoder = new H264Encoder(config)) {
+ *   encoder.setBitrate(2000);                          // units of 1024 bit/s
+ *   for (I420Picture picture : pictures) {
+ *     EncodedFrame frame = encoder.encode(picture);    // null: skipped by rate control
+ *     if (frame != null) {
+ *       out.write(frame.data());
+ *     }
+ *   }
+ * }
+ * }</pre>
+ *
+ * <p>The encoder is built on the first picture, from the configuration given to the constructor
+ * (or to {@link #applyConfig}), the picture size and the bit rate; a picture of another size
+ * rebuilds it. The first picture is an IDR picture, and so is the one after {@link
+ * #requestKeyFrame()}.
+ *
+ * <p>Every method checks its arguments before it reaches the native library. Calls on one encoder
+ * are serialised, so it may be shared between threads; different encoders run in parallel. The
+ * library's messages go to the listener given to the constructor, or without one to the {@link
+ * System.Logger} named {@code tq.brindlecast.openh264} (errors at {@code ERROR}, the rest at {@code
+ * DEBUG}). {@link #close()} frees the native encoder; an encoder that is never closed is freed once
+ * it is unreachable.
+ */
+public final class H264Encoder implements AutoCloseable {
+  /** The bit rate a new encoder starts with, in units of 1024 bit/s. */
+  public static final int DEFAULT_BITRATE = 320;
+
+  /** The highest bit rate, in units of 1024 bit/s: the largest whose bit/s fit in an {@code int}. */
+  public static final int MAX_BITRATE = Integer.MAX_VALUE / 1024;
+
+  /** The smallest width and height OpenH264 encodes. */
+  public static final int MIN_SIZE = 16;
+
+  private final NativeContext context;
+  // Written under the context's lock together with the native copy; read without it.
+  private volatile EncoderConfig config;
+  private volatile List<SpatialLayerConfig> layers;
+
+  /**
+   * Creates an encoder with one default {@link SpatialLayerConfig} per spatial layer, each at the
+   * configuration's maximum frame rate; messages go to the logger.
+   *
+   * @param config the stream settings, copied
+   * @throws NullPointerException if {@code config} is null
+   * @throws IllegalArgumentException if the settings contradict each other
+   * @throws CodecException if the native context could not be created or configured
+   */
+  public H264Encoder(EncoderConfig config) {
+    this(config, defaultLayers(config), null);
+  }
+
+  /**
+   * Creates an encoder.
+   *
+   * @param config the stream settings, copied
+   * @param layers one configuration per spatial layer ({@link EncoderConfig#getSpatialLayers()}
+   *     of them), copied
+   * @param listener receives this encoder's messages; null sends them to the logger
+   * @throws NullPointerException if {@code config}, {@code layers} or one of its elements is null
+   * @throws IllegalArgumentException if the settings contradict each other or the number of
+   *     layers differs from the configuration's spatial layer count
+   * @throws CodecException if the native context could not be created or configured
+   */
+  public H264Encoder(
+      EncoderConfig config, List<SpatialLayerConfig> layers, MessageListener listener) {
+    EncoderConfig configCopy = checkConfig(config);
+    List<SpatialLayerConfig> layerCopies = checkLayers(configCopy, layers);
+    this.context =
+        new NativeContext(
+            this,
+            "H264Encoder",
+            () -> Native.OpenH264TQEncoderCreate(null, null, null, null),
+            Native::OpenH264TQEncoderDestroy,
+            listener);
+    try {
+      context.call(handle -> store(handle, configCopy, layerCopies));
+    } catch (RuntimeException failure) {
+      context.close();
+      throw failure;
+    }
+    this.config = configCopy;
+    this.layers = layerCopies;
+  }
+
+  /**
+   * Encodes one picture.
+   *
+   * @param picture the picture; at least {@value #MIN_SIZE} pixels wide and high
+   * @return the picture's bytes, or null when the encoder produced none (rate control skipped the
+   *     picture, or OpenH264 refused it; its messages tell)
+   * @throws NullPointerException if {@code picture} is null
+   * @throws IllegalArgumentException if the picture is smaller than OpenH264 encodes
+   * @throws CodecException if the encoder could not be built for this picture
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public EncodedFrame encode(I420Picture picture) {
+    Objects.requireNonNull(picture, "picture must not be null");
+    if (picture.width() < MIN_SIZE || picture.height() < MIN_SIZE) {
+      throw new IllegalArgumentException(
+          "picture must be at least " + MIN_SIZE + "x" + MIN_SIZE + " for OpenH264, was "
+              + picture.width() + "x" + picture.height());
+    }
+    byte[][] planes = picture.planesForNative();
+    int[] strides = picture.stridesForNative();
+    int[] offsets = picture.offsetsForNative();
+    int[] frameSize = new int[1];
+    byte[] data =
+        context.call(
+            handle ->
+                Native.OpenH264TQEncoderEncodei420(
+                    handle, picture.width(), picture.height(), planes, strides, offsets, 0L,
+                    frameSize));
+    return data == null ? null : new EncodedFrame(data);
+  }
+
+  /**
+   * Makes the next encoded picture an IDR picture.
+   *
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public void requestKeyFrame() {
+    context.call(
+        handle -> {
+          Native.OpenH264TQEncoderSetForceKeyFrame(handle, 1);
+          return null;
+        });
+  }
+
+  /**
+   * Tells whether the next encoded picture will be an IDR picture because one was requested (or
+   * because no picture has been encoded yet).
+   *
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public boolean isKeyFrameRequested() {
+    return context.call(Native::OpenH264TQEncoderGetForceKeyFrame) > 0;
+  }
+
+  /**
+   * Returns the target bit rate in units of 1024 bit/s: the stored value before the first
+   * picture, the running encoder's own figure afterwards.
+   *
+   * @throws CodecException if the running encoder cannot report it
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public int getBitrate() {
+    long bitrate = context.call(Native::OpenH264TQEncoderGetBitrate);
+    if (bitrate < 0) {
+      throw new CodecException("OpenH264 could not report the bit rate");
+    }
+    return (int) bitrate;
+  }
+
+  /**
+   * Sets the target and maximum bit rate of all layers together. Before the first picture it is
+   * used when the encoder is built; afterwards the running encoder changes at once.
+   *
+   * @param bitrate units of 1024 bit/s, 1 to {@link #MAX_BITRATE}
+   * @throws IllegalArgumentException if {@code bitrate} is out of range
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public void setBitrate(int bitrate) {
+    if (bitrate < 1 || bitrate > MAX_BITRATE) {
+      throw new IllegalArgumentException(
+          "bitrate must be between 1 and " + MAX_BITRATE + " units of 1024 bit/s, was " + bitrate);
+    }
+    context.call(
+        handle -> {
+          Native.OpenH264TQEncoderSetBitrate(handle, bitrate);
+          return null;
+        });
+  }
+
+  /**
+   * Sets how much work the encoder spends per picture; a running encoder changes at once.
+   *
+   * @param mode the complexity mode
+   * @throws NullPointerException if {@code mode} is null
+   * @throws CodecException if the running encoder refuses the mode
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public void setComplexityMode(ComplexityMode mode) {
+    Objects.requireNonNull(mode, "mode must not be null");
+    int code =
+        context.call(
+            handle -> {
+              // The library stores the mode even when a running encoder refuses it.
+              config = config.copy().setComplexityMode(mode);
+              return Native.OpenH264TQEncoderSetComplexityMode(handle, mode.value());
+            });
+    if (code != 0) {
+      throw new CodecException("OpenH264 refused complexity mode " + mode + " (code " + code + ")");
+    }
+  }
+
+  /**
+   * Replaces the configuration and pushes it into the running encoder (before the first picture
+   * it is simply stored). The picture size and the bit rate stay as they are.
+   *
+   * @param config the new stream settings, copied
+   * @param layers one configuration per spatial layer, copied
+   * @throws NullPointerException if {@code config}, {@code layers} or one of its elements is null
+   * @throws IllegalArgumentException if the settings contradict each other or the number of
+   *     layers differs from the configuration's spatial layer count
+   * @throws CodecException if OpenH264 refuses the new configuration; the running encoder then
+   *     keeps its old settings, and the new ones are used when it is next rebuilt
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public void applyConfig(EncoderConfig config, List<SpatialLayerConfig> layers) {
+    EncoderConfig configCopy = checkConfig(config);
+    List<SpatialLayerConfig> layerCopies = checkLayers(configCopy, layers);
+    int code =
+        context.call(
+            handle -> {
+              store(handle, configCopy, layerCopies);
+              this.config = configCopy;
+              this.layers = layerCopies;
+              return Native.OpenH264TQEncoderApplyConfigChanges(handle, 0L);
+            });
+    if (code != 0) {
+      throw new CodecException("OpenH264 refused the new configuration (code " + code + ")");
+    }
+  }
+
+  /**
+   * Returns a copy of the current stream settings.
+   *
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public EncoderConfig getConfig() {
+    context.checkOpen();
+    return config.copy();
+  }
+
+  /**
+   * Returns copies of the current spatial layer settings.
+   *
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public List<SpatialLayerConfig> getLayerConfigs() {
+    context.checkOpen();
+    return layers.stream().map(SpatialLayerConfig::copy).toList();
+  }
+
+  /**
+   * Frees the native encoder. Later calls throw {@link IllegalStateException}; closing again does
+   * nothing.
+   */
+  @Override
+  public void close() {
+    context.close();
+  }
+
+  private static Void store(long handle, EncoderConfig config, List<SpatialLayerConfig> layers) {
+    int code = Native.OpenH264TQEncoderSetConfig(handle, config);
+    if (code != 0) {
+      throw new CodecException("the encoder configuration was refused (code " + code + ")");
+    }
+    for (int layer = 0; layer < layers.size(); layer++) {
+      code = Native.OpenH264TQEncoderSetSpatialLayerConfig(handle, layers.get(layer), layer);
+      if (code != 0) {
+        throw new CodecException(
+            "the configuration of spatial layer " + layer + " was refused (code " + code + ")");
+      }
+    }
+    return null;
+  }
+
+  private static EncoderConfig checkConfig(EncoderConfig config) {
+    Objects.requireNonNull(config, "config must not be null");
+    return config.copy().validate();
+  }
+
+  private static List<SpatialLayerConfig> checkLayers(
+      EncoderConfig config, List<SpatialLayerConfig> layers) {
+    Objects.requireNonNull(layers, "layers must not be null");
+    if (layers.size() != config.getSpatialLayers()) {
+      throw new IllegalArgumentException(
+          "layers must hold one configuration per spatial layer: config has "
+              + config.getSpatialLayers() + ", layers has " + layers.size());
+    }
+    for (int i = 0; i < layers.size(); i++) {
+      if (layers.get(i) == null) {
+        throw new NullPointerException("layers[" + i + "] must not be null");
+      }
+    }
+    return layers.stream().map(SpatialLayerConfig::copy).toList();
+  }
+
+  private static List<SpatialLayerConfig> defaultLayers(EncoderConfig config) {
+    Objects.requireNonNull(config, "config must not be null");
+    SpatialLayerConfig layer = new SpatialLayerConfig().setFrameRate(config.getMaxFrameRate());
+    return Collections.nCopies(config.getSpatialLayers(), layer);
+  }
+}

@@ -1,0 +1,62 @@
+package tq.brindlecast.openh264;
+
+import java.io.ByteArrayOutputStream;
+
+/** Reads the few syntax elements of Constrained Baseline headers the tests need. */
+final class SliceHeaders {
+  private final byte[] rbsp;
+  private int bit;
+
+  private SliceHeaders(byte[] data, int offset, int length) {
+    // Drop the emulation prevention bytes: 00 00 03 stands for 00 00.
+    ByteArrayOutputStream out = new ByteArrayOutputStream();
+    int zeros = 0;
+    for (int i = offset; i < offset + length; i++) {
+      int b = data[i] & 0xFF;
+      if (zeros >= 2 && b == 3) {
+        zeros = 0;
+        continue;
+      }
+      zeros = b == 0 ? zeros + 1 : 0;
+      out.write(b);
+    }
+    this.rbsp = out.toByteArray();
+  }
+
+  private int bits(int count) {
+    int value = 0;
+    for (int i = 0; i < count; i++, bit++) {
+      value = (value << 1) | ((rbsp[bit / 8] >> (7 - bit % 8)) & 1);
+    }
+    return value;
+  }
+
+  private int expGolomb() {
+    int leadingZeros = 0;
+    while (bits(1) == 0) {
+      leadingZeros++;
+    }
+    return (1 << leadingZeros) - 1 + bits(leadingZeros);
+  }
+
+  /** The number of frame_num bits from a Baseline SPS (profile 66, which has no chroma fields). */
+  static int frameNumBits(byte[] data, NalUnit sps) {
+    SliceHeaders reader = new SliceHeaders(data, sps.offset() + 1, sps.length() - 1);
+    int profile = reader.bits(8);
+    if (profile != 66) {
+      throw new IllegalArgumentException("profile " + profile + " is not Baseline");
+    }
+    reader.bits(16); // constraint flags and level
+    reader.expGolomb(); // seq_parameter_set_id
+    return reader.expGolomb() + 4;
+  }
+
+  /** The frame_num of a slice. */
+  static int frameNum(byte[] data, NalUnit slice, int frameNumBits) {
+    SliceHeaders reader = new SliceHeaders(data, slice.offset() + 1, slice.length() - 1);
+    reader.expGolomb(); // first_mb_in_slice
+    reader.expGolomb(); // slice_type
+    reader.expGolomb(); // pic_parameter_set_id
+    return reader.bits(frameNumBits);
+  }
+}
