@@ -1,0 +1,132 @@
+package tq.brindlecast.openh264;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.nio.file.Path;
+import java.util.Arrays;
+import java.util.List;
+import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.MethodSource;
+
+/** Streams made by libx264, decoded by the library and by ffmpeg's own decoder. */
+class DecoderInteropTest {
+  private static final int FRAMES = 40;
+  private static Path dir;
+  private static List<StreamSamples> withoutBFrames;
+
+  @BeforeAll
+  static void workDir() throws Exception {
+    dir = FfmpegTool.workDir("decoder-interop");
+  }
+
+  /** The streams without B-frames, made once for all tests of the class. */
+  static synchronized List<StreamSamples> streamsWithoutBFrames() throws Exception {
+    if (withoutBFrames == null) {
+      Path folder = FfmpegTool.workDir("decoder-interop");
+      withoutBFrames =
+          List.of(
+              StreamSamples.make(folder, "constrained-baseline", 640, 360, FRAMES,
+                  "-profile:v", "baseline"),
+              StreamSamples.make(folder, "main-cabac", 640, 360, FRAMES,
+                  "-profile:v", "main", "-bf", "0", "-coder", "cabac"),
+              StreamSamples.make(folder, "high-8x8", 640, 360, FRAMES,
+                  "-profile:v", "high", "-bf", "0", "-x264-params", "8x8dct=1"),
+              StreamSamples.make(folder, "high-4-slices", 640, 360, FRAMES,
+                  "-profile:v", "high", "-bf", "0", "-x264-params", "slices=4"),
+              StreamSamples.make(folder, "main-638x358", 638, 358, FRAMES,
+                  "-profile:v", "main", "-bf", "0"));
+    }
+    return withoutBFrames;
+  }
+
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("streamsWithoutBFrames")
+  void decodesTheSamePicturesAsFfmpeg(StreamSamples sample) {
+    assertEquals(FRAMES, sample.reference.size(), "ffmpeg's picture count");
+    try (DecoderRun run = new DecoderRun()) {
+      List<byte[]> pictures = run.decodeAll(sample.accessUnits());
+      assertEquals(FRAMES, pictures.size(), "pictures returned");
+      for (int i = 0; i < FRAMES; i++) {
+        assertEquals(sample.width, run.width[0]);
+        assertEquals(sample.height, run.height[0]);
+        assertArrayEquals(sample.reference.get(i), pictures.get(i), "picture " + i);
+      }
+      assertEquals(0L, run.needsKeyFrame());
+    }
+  }
+
+  @Test
+  void sampleStreamsCarryTheFeaturesTheyAreNamedFor() throws Exception {
+    List<StreamSamples> samples = streamsWithoutBFrames();
+    assertEquals(66, samples.get(0).profileIdc());
+    assertEquals(77, samples.get(1).profileIdc());
+    assertEquals(100, samples.get(2).profileIdc());
+    List<byte[]> sliced = samples.get(3).accessUnits();
+    assertEquals(FRAMES, sliced.size(), "one access unit per picture");
+    List<Integer> types = StreamAccessUnits.nalTypes(sliced.get(1));
+    assertEquals(4, types.stream().filter(type -> type == 1 || type == 5).count(), "" + types);
+    for (StreamSamples sample : samples) {
+      for (byte[] unit : sample.accessUnits()) {
+        assertNotEquals(1, StreamAccessUnits.firstSliceType(unit), sample + " has a B picture");
+      }
+    }
+  }
+
+  @Test
+  void lastPictureOfAMainProfileStreamComesThroughTheDrain() throws Exception {
+    StreamSamples sample =
+        StreamSamples.make(dir, "main-drain", 320, 240, 10, "-profile:v", "main", "-bf", "0");
+    try (DecoderRun run = new DecoderRun()) {
+      List<byte[]> units = sample.accessUnits();
+      for (byte[] unit : units) {
+        run.decode(unit);
+      }
+      assertEquals(9, run.picturesFromData, "OpenH264 2.x holds the latest picture back");
+      byte[] last = run.decode(null);
+      assertArrayEquals(sample.reference.get(9), last);
+      assertEquals(0L, run.needsKeyFrame());
+      assertNull(run.decode(null), "nothing more is held");
+      assertNull(run.decode(null));
+    }
+  }
+
+  @Test
+  void streamsWithBFramesDecodeWithoutHarm() throws Exception {
+    StreamSamples sample =
+        StreamSamples.make(dir, "high-b-frames", 640, 360, FRAMES, "-profile:v", "high",
+            "-bf", "3");
+    List<byte[]> units = sample.accessUnits();
+    assertEquals(FRAMES, units.size());
+    long bPictures = units.stream().filter(unit -> StreamAccessUnits.firstSliceType(unit) == 1)
+        .count();
+    assertTrue(bPictures >= FRAMES / 2, "B pictures: " + bPictures);
+    try (DecoderRun run = new DecoderRun()) {
+      List<byte[]> pictures = run.decodeAll(units);
+      int sameIndex = 0;
+      int anywhere = 0;
+      for (int i = 0; i < pictures.size(); i++) {
+        byte[] picture = pictures.get(i);
+        if (i < sample.reference.size() && Arrays.equals(sample.reference.get(i), picture)) {
+          sameIndex++;
+        }
+        if (sample.reference.stream().anyMatch(reference -> Arrays.equals(reference, picture))) {
+          anywhere++;
+        }
+      }
+      // Only measured: OpenH264's no-delay output of B-frame streams is not expected to match.
+      System.out.printf(
+          "B-frame stream: %d pictures (%d from data, %d from the drain) for ffmpeg's %d;"
+              + " %d identical to ffmpeg's picture at the same index, %d to one at any index%n",
+          pictures.size(), run.picturesFromData, run.picturesFromDrain,
+          sample.reference.size(), sameIndex, anywhere);
+      assertTrue(pictures.size() <= units.size(), "no more pictures than were sent");
+      assertEquals(sample.height, run.height[0]);
+    }
+  }
+}
