@@ -96,11 +96,13 @@ public final class H264Encoder implements AutoCloseable {
   /**
    * Encodes one picture.
    *
-   * @param picture the picture; at least {@value #MIN_SIZE} pixels wide and high
+   * @param picture the picture; at least {@value #MIN_SIZE} pixels wide and high, with an even
+   *     width and height
    * @return the picture's bytes, or null when the encoder produced none (rate control skipped the
    *     picture, or OpenH264 refused it; its messages tell)
    * @throws NullPointerException if {@code picture} is null
-   * @throws IllegalArgumentException if the picture is smaller than OpenH264 encodes
+   * @throws IllegalArgumentException if the picture is smaller than OpenH264 encodes or has an odd
+   *     width or height
    * @throws CodecException if the encoder could not be built for this picture
    * @throws IllegalStateException if the encoder is closed
    */
@@ -110,6 +112,12 @@ public final class H264Encoder implements AutoCloseable {
       throw new IllegalArgumentException(
           "picture must be at least " + MIN_SIZE + "x" + MIN_SIZE + " for OpenH264, was "
               + picture.width() + "x" + picture.height());
+    }
+    if (picture.width() % 2 != 0 || picture.height() % 2 != 0) {
+      // H.264 4:2:0 cannot describe an odd size; OpenH264 would drop the last column or row.
+      throw new IllegalArgumentException(
+          "picture width and height must be even for H.264 4:2:0, was " + picture.width() + "x"
+              + picture.height());
     }
     byte[][] planes = picture.planesForNative();
     int[] strides = picture.stridesForNative();

@@ -141,6 +141,8 @@ class H264EncoderTest {
       assertRefused(NullPointerException.class, "picture", () -> encoder.encode(null));
       assertRefused(IllegalArgumentException.class, "at least 16x16 for OpenH264, was 15x64",
           () -> encoder.encode(I420Picture.allocate(15, 64)));
+      assertRefused(IllegalArgumentException.class, "must be even for H.264 4:2:0, was 18x33",
+          () -> encoder.encode(I420Picture.allocate(18, 33)));
       assertRefused(IllegalArgumentException.class, "bitrate must be between 1 and",
           () -> encoder.setBitrate(0));
       assertRefused(IllegalArgumentException.class, "bitrate", 
