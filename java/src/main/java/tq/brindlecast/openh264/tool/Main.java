@@ -1,36 +1,134 @@
 package tq.brindlecast.openh264.tool;
 
-import tq.brindlecast.openh264.MessageListener;
-import tq.brindlecast.openh264.Native;
+import java.io.IOException;
+import java.io.PrintStream;
+import java.io.UncheckedIOException;
+import java.nio.file.Files;
+import java.nio.file.NoSuchFileException;
+import java.nio.file.Path;
+import java.util.Arrays;
+import java.util.Locale;
+import tq.brindlecast.openh264.CodecException;
 
-/** Loads the native library, creates and destroys an encoder context, and prints its messages. */
+/**
+ * The command-line tool: {@code java -jar tqh264bridge.jar encode|decode|roundtrip [OPTIONS]}.
+ * Exit status 0 on success, 2 on bad arguments, 1 on a failure.
+ */
 public final class Main {
+  /** Exit status of a run that did its job. */
+  public static final int OK = 0;
+
+  /** Exit status of a run that failed: an unreadable file, a codec failure. */
+  public static final int FAILURE = 1;
+
+  /** Exit status of a run with bad arguments. */
+  public static final int USAGE = 2;
+
+  static final String TOOL_USAGE =
+      """
+      Usage: java -jar tqh264bridge.jar COMMAND [OPTIONS]
+
+      Commands:
+        encode     encode a Y4M or raw I420 file, or the built-in test pattern, to H.264
+        decode     decode an H.264 (Annex B) file to a Y4M file
+        roundtrip  encode, decode and report the PSNR against the source
+
+      Without an input file, encode and roundtrip use a moving test pattern (--size, --frames).
+      Run 'java -jar tqh264bridge.jar COMMAND --help' for the options of a command.
+      """;
+
   private Main() {}
 
   /**
-   * Runs the check.
+   * Runs the tool and exits with its status.
    *
-   * @param args ignored
+   * @param args the command and its options
    */
   public static void main(String[] args) {
-    Native.setThreadMessageListener(
-        new MessageListener() {
-          @Override
-          public void onError(String message) {
-            System.out.println("error: " + message);
-          }
+    System.exit(run(args, System.out, System.err, stderrIsTerminal()));
+  }
 
-          @Override
-          public void onDebug(String message) {
-            System.out.println("debug: " + message);
-          }
-        });
-    long handle = Native.OpenH264TQEncoderCreate(null, null, null, null);
-    if (handle == 0) {
-      System.err.println("Could not create an encoder context.");
-      System.exit(1);
+  /**
+   * Runs the tool without exiting.
+   *
+   * @param args the command and its options
+   * @param out where the summary goes
+   * @param err where progress, errors and usage go
+   * @param progress whether to draw a progress line on {@code err}
+   * @return the exit status: {@link #OK}, {@link #FAILURE} or {@link #USAGE}
+   */
+  public static int run(String[] args, PrintStream out, PrintStream err, boolean progress) {
+    ToolOutput output = new ToolOutput(out, err, progress);
+    if (args.length == 0) {
+      err.println("tqh264bridge: no command given");
+      err.print(TOOL_USAGE);
+      return USAGE;
     }
-    Native.OpenH264TQEncoderDestroy(handle);
-    System.out.println("Native library loaded; encoder context created and destroyed.");
+    String command = args[0];
+    String[] rest = Arrays.copyOfRange(args, 1, args.length);
+    String usage =
+        switch (command) {
+          case "encode" -> EncodeCommand.USAGE;
+          case "decode" -> DecodeCommand.USAGE;
+          case "roundtrip" -> RoundtripCommand.USAGE;
+          case "--help", "-h", "help" -> {
+            out.print(TOOL_USAGE);
+            yield null;
+          }
+          default -> "";
+        };
+    if (usage == null) {
+      return OK;
+    }
+    if (usage.isEmpty()) {
+      err.println("tqh264bridge: unknown command '" + command + "'");
+      err.print(TOOL_USAGE);
+      return USAGE;
+    }
+    if (Arrays.asList(rest).contains("--help") || Arrays.asList(rest).contains("-h")) {
+      out.print(usage);
+      return OK;
+    }
+    try {
+      return switch (command) {
+        case "encode" -> EncodeCommand.run(rest, output);
+        case "decode" -> DecodeCommand.run(rest, output);
+        default -> RoundtripCommand.run(rest, output);
+      };
+    } catch (UsageException badArguments) {
+      err.println("tqh264bridge " + command + ": " + badArguments.getMessage());
+      err.print(usage);
+      return USAGE;
+    } catch (NoSuchFileException missing) {
+      err.println("error: " + missing.getFile() + ": no such file");
+      return FAILURE;
+    } catch (IOException | UncheckedIOException | CodecException failure) {
+      err.println("error: " + failure.getMessage());
+      return FAILURE;
+    } catch (IllegalArgumentException | IllegalStateException refused) {
+      // The API refused what the input holds, e.g. a picture smaller than the encoder takes.
+      err.println("error: " + refused.getMessage());
+      return FAILURE;
+    } catch (UnsatisfiedLinkError noLibrary) {
+      err.println("error: " + noLibrary.getMessage());
+      return FAILURE;
+    }
+  }
+
+  /** A frame rate for the summary: whole numbers without decimals. */
+  static String number(double value) {
+    return value == Math.rint(value)
+        ? Long.toString((long) value)
+        : String.format(Locale.ROOT, "%.3f", value);
+  }
+
+  /** Tells whether standard error is a terminal (on Linux through /proc; else by the console). */
+  static boolean stderrIsTerminal() {
+    try {
+      String target = Files.readSymbolicLink(Path.of("/proc/self/fd/2")).toString();
+      return target.startsWith("/dev/pts/") || target.startsWith("/dev/tty");
+    } catch (IOException | UnsupportedOperationException | SecurityException notLinux) {
+      return System.console() != null;
+    }
   }
 }

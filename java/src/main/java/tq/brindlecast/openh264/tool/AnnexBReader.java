@@ -1,0 +1,169 @@
+package tq.brindlecast.openh264.tool;
+
+import java.io.ByteArrayOutputStream;
+import java.io.Closeable;
+import java.io.IOException;
+import java.io.InputStream;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import tq.brindlecast.openh264.AnnexB;
+import tq.brindlecast.openh264.NalUnit;
+
+/**
+ * Reads an H.264 Annex B byte stream and cuts it into access units, the NAL units of one picture
+ * each, so that a decoder handed one unit at a time returns each picture as soon as it is
+ * complete.
+ *
+ * <p>A new access unit begins, once the current one holds a slice, at an access unit delimiter,
+ * SEI, sequence or picture parameter set (and the reserved types 15 to 18), or at a base-layer
+ * slice whose {@code first_mb_in_slice} is 0 (together with the prefix NAL units right before it).
+ * End-of-sequence and end-of-stream units close the unit they end. Enhancement-layer slices (type
+ * 20) belong to the access unit of their base layer.
+ */
+final class AnnexBReader implements Closeable {
+  private static final byte[] START_CODE = {0, 0, 0, 1};
+  private static final int READ_SIZE = 1 << 16;
+
+  private final InputStream in;
+  private byte[] buffer = new byte[2 * READ_SIZE];
+  private int start;
+  private int end;
+  private boolean endOfInput;
+  private long bytesRead;
+  private final List<byte[]> carried = new ArrayList<>();
+
+  AnnexBReader(InputStream in) {
+    this.in = in;
+  }
+
+  /** The number of bytes read from the stream so far. */
+  long bytesRead() {
+    return bytesRead;
+  }
+
+  /**
+   * Returns the next access unit: its NAL units, each behind a four-byte start code; null at the
+   * end of the stream.
+   */
+  byte[] nextAccessUnit() throws IOException {
+    List<byte[]> unit = new ArrayList<>(carried);
+    carried.clear();
+    boolean hasSlice = unit.stream().anyMatch(AnnexBReader::isBaseSlice);
+    int prefixRun = -1;
+    byte[] nal;
+    while ((nal = nextNalUnit()) != null) {
+      int type = nal[0] & 0x1F;
+      if (hasSlice && beginsAccessUnit(type, nal)) {
+        int cut = prefixRun >= 0 && isBaseSliceType(type) ? prefixRun : unit.size();
+        carried.addAll(unit.subList(cut, unit.size()));
+        unit.subList(cut, unit.size()).clear();
+        carried.add(nal);
+        break;
+      }
+      unit.add(nal);
+      hasSlice |= isBaseSliceType(type);
+      if (type == NalUnit.TYPE_PREFIX) {
+        prefixRun = prefixRun >= 0 ? prefixRun : unit.size() - 1;
+      } else {
+        prefixRun = -1;
+      }
+      if (type == 10 || type == 11) {
+        break; // end of sequence or of stream
+      }
+    }
+    return unit.isEmpty() ? null : join(unit);
+  }
+
+  /**
+   * Returns the next NAL unit from its header byte to its last non-zero byte, or null at the end
+   * of the stream. Bytes before the first start code are skipped.
+   */
+  byte[] nextNalUnit() throws IOException {
+    while (skipToUnit()) {
+      int searched = 0; // bytes after start already searched for the next start code
+      int next;
+      while ((next = AnnexB.findStartCode(buffer, start + searched, end)) < 0 && !endOfInput) {
+        searched = Math.max(0, end - start - 2);
+        fill();
+      }
+      int unitEnd = next >= 0 ? next : end;
+      int last = unitEnd;
+      while (last > start && buffer[last - 1] == 0) {
+        last--;
+      }
+      byte[] nal = Arrays.copyOfRange(buffer, start, last);
+      start = unitEnd;
+      if (nal.length > 0) {
+        return nal;
+      }
+      // An empty unit between two start codes: look for the next one.
+    }
+    return null;
+  }
+
+  /** Moves past the next start code; false when the stream has none left. */
+  private boolean skipToUnit() throws IOException {
+    while (true) {
+      int code = AnnexB.findStartCode(buffer, start, end);
+      if (code >= 0) {
+        start = code + 3;
+        return true;
+      }
+      if (endOfInput) {
+        start = end;
+        return false;
+      }
+      start = Math.max(start, end - 2); // a start code may straddle the next read
+      fill();
+    }
+  }
+
+  @Override
+  public void close() throws IOException {
+    in.close();
+  }
+
+  private static boolean beginsAccessUnit(int type, byte[] nal) {
+    if (type == NalUnit.TYPE_SEI || type == NalUnit.TYPE_SPS || type == NalUnit.TYPE_PPS
+        || type == NalUnit.TYPE_AUD || (type >= 15 && type <= 18)) {
+      return true;
+    }
+    // first_mb_in_slice is the first Exp-Golomb number after the header: 0 is the single bit 1.
+    return isBaseSliceType(type) && nal.length > 1 && (nal[1] & 0x80) != 0;
+  }
+
+  private static boolean isBaseSliceType(int type) {
+    return type == NalUnit.TYPE_SLICE || type == NalUnit.TYPE_IDR;
+  }
+
+  private static boolean isBaseSlice(byte[] nal) {
+    return isBaseSliceType(nal[0] & 0x1F);
+  }
+
+  /** Keeps the bytes from {@code start} on, then reads more behind them. */
+  private void fill() throws IOException {
+    int kept = end - start;
+    if (kept + READ_SIZE > buffer.length) {
+      buffer = Arrays.copyOf(buffer, Math.max(buffer.length * 2, kept + READ_SIZE));
+    }
+    System.arraycopy(buffer, start, buffer, 0, kept);
+    start = 0;
+    end = kept;
+    int read = in.readNBytes(buffer, end, READ_SIZE);
+    if (read < READ_SIZE) {
+      endOfInput = true;
+    }
+    end += read;
+    bytesRead += read;
+  }
+
+  private static byte[] join(List<byte[]> units) {
+    ByteArrayOutputStream out = new ByteArrayOutputStream();
+    for (byte[] unit : units) {
+      out.write(START_CODE, 0, START_CODE.length);
+      out.write(unit, 0, unit.length);
+    }
+    return out.toByteArray();
+  }
+}

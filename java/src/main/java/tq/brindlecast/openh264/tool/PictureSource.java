@@ -1,0 +1,29 @@
+package tq.brindlecast.openh264.tool;
+
+import java.io.Closeable;
+import java.io.IOException;
+import tq.brindlecast.openh264.I420Picture;
+
+/** Where the pictures to encode come from: a Y4M file, a raw I420 file or the test pattern. */
+interface PictureSource extends Closeable {
+  /** The picture width in pixels. */
+  int width();
+
+  /** The picture height in pixels. */
+  int height();
+
+  /** The frame rate in pictures per second. */
+  double fps();
+
+  /** The number of pictures, or -1 when not known in advance. */
+  int count();
+
+  /** A few words for the summary, e.g. "clip.y4m". */
+  String description();
+
+  /** The next picture in a new array, or null at the end. */
+  I420Picture next() throws IOException;
+
+  @Override
+  default void close() throws IOException {}
+}

@@ -1,0 +1,141 @@
+package tq.brindlecast.openh264.tool;
+
+import java.io.BufferedOutputStream;
+import java.io.IOException;
+import java.io.OutputStream;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.HashSet;
+import java.util.Set;
+import tq.brindlecast.openh264.DecodedPicture;
+import tq.brindlecast.openh264.DecoderConfig;
+import tq.brindlecast.openh264.EncodedFrame;
+import tq.brindlecast.openh264.H264Decoder;
+import tq.brindlecast.openh264.H264Encoder;
+import tq.brindlecast.openh264.I420Picture;
+
+/**
+ * {@code roundtrip}: encodes pictures, decodes the result at once and compares each decoded
+ * picture with the source picture it came from. Pictures that rate control skipped have no
+ * decoded picture and are left out of the comparison rather than shifting it.
+ */
+final class RoundtripCommand {
+  static final String USAGE =
+      "Usage: java -jar tqh264bridge.jar roundtrip [INPUT] [OPTIONS]\n"
+          + "Encodes, decodes and reports the PSNR of the decoded pictures against the source.\n\n"
+          + Sources.USAGE
+          + "  --output FILE       also write the H.264 stream to FILE (play it with ffplay)\n"
+          + "  --decoded FILE      also write the decoded pictures to a Y4M file\n"
+          + EncoderSettings.USAGE
+          + "  --verbose           print the library's messages\n";
+
+  private RoundtripCommand() {}
+
+  static int run(String[] args, ToolOutput output) throws UsageException, IOException {
+    Set<String> names = new HashSet<>(Sources.OPTIONS);
+    names.addAll(EncoderSettings.OPTIONS);
+    names.add("output");
+    names.add("decoded");
+    Options options = Options.parse(args, names, Set.of("verbose"), 1);
+    String streamFile = options.string("output");
+    String decodedFile = options.string("decoded");
+    boolean verbose = options.flag("verbose");
+    try (PictureSource source = Sources.open(options)) {
+      EncoderSettings settings =
+          EncoderSettings.from(options, source.width(), source.height(), source.fps());
+      Progress progress = new Progress(output, "round trip", source.count());
+      EncodeStats encoding;
+      Comparison comparison = new Comparison();
+      int decoded = 0;
+      int failures = 0;
+      long decodeNanos = 0;
+      try (H264Encoder encoder = settings.open(output.listener(verbose));
+          H264Decoder decoder = new H264Decoder(new DecoderConfig(), output.listener(verbose));
+          OutputStream stream = open(streamFile);
+          Y4mWriter writer =
+              decodedFile == null
+                  ? null
+                  : new Y4mWriter(Files.newOutputStream(Path.of(decodedFile)), decodedFile,
+                      source.fps())) {
+        encoding = new EncodeStats(encoder);
+        I420Picture picture;
+        while ((picture = source.next()) != null) {
+          EncodedFrame frame = encoding.encode(picture);
+          progress.update(encoding.pictures);
+          if (frame == null) {
+            continue;
+          }
+          if (stream != null) {
+            stream.write(frame.data());
+          }
+          comparison.sent(picture);
+          long started = System.nanoTime();
+          DecodedPicture result = decoder.decode(frame.data());
+          decodeNanos += System.nanoTime() - started;
+          if (result == null && decoder.needsKeyFrame()) {
+            failures++;
+            comparison.lost();
+          }
+          decoded += compare(result, comparison, writer);
+        }
+        while (true) {
+          long started = System.nanoTime();
+          DecodedPicture result = decoder.drain();
+          decodeNanos += System.nanoTime() - started;
+          if (result == null) {
+            break;
+          }
+          decoded += compare(result, comparison, writer);
+        }
+      } finally {
+        progress.finish();
+      }
+      output.summary(
+          "source", "%s, %dx%d at %s pictures/s", source.description(), source.width(),
+          source.height(), Main.number(source.fps()));
+      encoding.print(output, source.fps(), settings.bitrate);
+      output.summary(
+          "decoding", "%d pictures, %d failed, %.1f pictures/s", decoded, failures,
+          EncodeStats.rate(decoded, decodeNanos));
+      Psnr psnr = comparison.psnr();
+      output.summary(
+          "PSNR", "Y %s dB, U %s dB, V %s dB, all %s dB (%d pictures)",
+          decibels(psnr.plane(0)), decibels(psnr.plane(1)), decibels(psnr.plane(2)),
+          decibels(psnr.combined()), psnr.pictures());
+      if (streamFile != null) {
+        output.summary("output", "%s (play it with: ffplay %s)", streamFile, streamFile);
+      }
+      if (decodedFile != null) {
+        output.summary("decoded", "%s", decodedFile);
+      }
+      if (failures > 0 || decoded != encoding.encoded) {
+        output.err().println(
+            "error: " + encoding.encoded + " pictures were encoded but " + decoded
+                + " came back from the decoder");
+        return 1;
+      }
+    }
+    return 0;
+  }
+
+  private static OutputStream open(String file) throws IOException {
+    return file == null ? null : new BufferedOutputStream(Files.newOutputStream(Path.of(file)));
+  }
+
+  private static int compare(DecodedPicture result, Comparison comparison, Y4mWriter writer)
+      throws IOException {
+    if (result == null) {
+      return 0;
+    }
+    I420Picture picture = result.asI420Picture();
+    comparison.received(picture);
+    if (writer != null) {
+      writer.write(picture);
+    }
+    return 1;
+  }
+
+  private static String decibels(double value) {
+    return Double.isInfinite(value) ? "inf" : String.format(java.util.Locale.ROOT, "%.2f", value);
+  }
+}

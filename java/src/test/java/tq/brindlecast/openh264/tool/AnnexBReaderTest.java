@@ -1,0 +1,130 @@
+package tq.brindlecast.openh264.tool;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
+
+import java.io.ByteArrayInputStream;
+import java.io.ByteArrayOutputStream;
+import java.io.IOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.stream.Collectors;
+import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.AnnexB;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.NalUnit;
+
+class AnnexBReaderTest {
+  // NAL units: header byte, then a first payload byte whose top bit says first_mb_in_slice == 0.
+  private static final byte[] SPS = {0x67, 0x42, 0x11};
+  private static final byte[] PPS = {0x68, (byte) 0xCE};
+  private static final byte[] AUD = {0x09, (byte) 0xF0};
+  private static final byte[] SEI = {0x06, 0x05, 0x01};
+  private static final byte[] IDR_FIRST = {0x65, (byte) 0x88, 0x21};
+  private static final byte[] IDR_NEXT = {0x65, 0x22, 0x33};
+  private static final byte[] P_FIRST = {0x41, (byte) 0x9A, 0x44};
+  private static final byte[] P_NEXT = {0x41, 0x26, 0x55};
+  private static final byte[] PREFIX = {0x6E, 0x40, 0x66};
+  private static final byte[] ENHANCEMENT = {0x74, (byte) 0x80, 0x00, 0x00, (byte) 0x80};
+
+  private static byte[] stream(byte[]... units) {
+    ByteArrayOutputStream out = new ByteArrayOutputStream();
+    for (int i = 0; i < units.length; i++) {
+      out.write(0);
+      if (i % 2 == 0) {
+        out.write(0); // alternate between three- and four-byte start codes
+      }
+      out.write(0);
+      out.write(1);
+      out.writeBytes(units[i]);
+    }
+    return out.toByteArray();
+  }
+
+  /** The access units of a stream, each as the list of its NAL unit types. */
+  private static List<String> accessUnits(byte[] stream) throws IOException {
+    List<String> units = new ArrayList<>();
+    try (AnnexBReader reader = new AnnexBReader(new ByteArrayInputStream(stream))) {
+      byte[] unit;
+      while ((unit = reader.nextAccessUnit()) != null) {
+        units.add(AnnexB.nalUnits(unit).stream()
+            .map(n -> String.valueOf(n.type())).collect(Collectors.joining(" ")));
+      }
+    }
+    return units;
+  }
+
+  @Test
+  void picturesAreSplitAtParameterSetsAndAtTheirFirstSlice() throws IOException {
+    byte[] stream = stream(SPS, PPS, IDR_FIRST, IDR_NEXT, P_FIRST, P_NEXT, P_NEXT, P_FIRST,
+        AUD, P_FIRST, SEI, SPS, PPS, IDR_FIRST);
+    assertEquals(List.of("7 8 5 5", "1 1 1", "1", "9 1", "6 7 8 5"), accessUnits(stream));
+  }
+
+  @Test
+  void prefixUnitsGoWithTheSliceAfterThemAndEnhancementSlicesStay() throws IOException {
+    byte[] stream = stream(SPS, PPS, PREFIX, IDR_FIRST, ENHANCEMENT, PREFIX, P_FIRST,
+        ENHANCEMENT, PREFIX, P_FIRST, PREFIX, P_NEXT);
+    assertEquals(List.of("7 8 14 5 20", "14 1 20", "14 1 14 1"), accessUnits(stream));
+  }
+
+  @Test
+  void unitsComeBackWholeBehindFourByteStartCodes() throws IOException {
+    byte[] withTrailingZeros = {0x41, (byte) 0x9A, 0x44, 0x00, 0x00};
+    byte[] stream = stream(new byte[] {0x12}, P_FIRST, withTrailingZeros);
+    byte[] garbage = {0x55, 0x00, 0x00, 0x02};
+    byte[] all = new byte[garbage.length + stream.length];
+    System.arraycopy(garbage, 0, all, 0, garbage.length);
+    System.arraycopy(stream, 0, all, garbage.length, stream.length);
+    try (AnnexBReader reader = new AnnexBReader(new ByteArrayInputStream(all))) {
+      assertArrayEquals(
+          new byte[] {0, 0, 0, 1, 0x12, 0, 0, 0, 1, 0x41, (byte) 0x9A, 0x44},
+          reader.nextAccessUnit());
+      assertArrayEquals(new byte[] {0, 0, 0, 1, 0x41, (byte) 0x9A, 0x44}, reader.nextAccessUnit());
+      assertNull(reader.nextAccessUnit());
+      assertEquals(all.length, reader.bytesRead());
+    }
+  }
+
+  @Test
+  void unitsLargerThanTheReadBufferAndStartCodesAcrossReadsSurvive() throws IOException {
+    // A unit of 200000 bytes, then one whose start code straddles the first 64 KiB boundary.
+    byte[] big = new byte[200_000];
+    for (int i = 0; i < big.length; i++) {
+      big[i] = (byte) (0x10 + i % 200);
+    }
+    big[0] = 0x41;
+    big[1] = (byte) 0x9A;
+    byte[] small = new byte[65_536 - 6];
+    java.util.Arrays.fill(small, (byte) 0x33);
+    small[0] = 0x41;
+    small[1] = (byte) 0x9A;
+    byte[] stream = stream(small, P_FIRST, big, P_FIRST);
+    try (AnnexBReader reader = new AnnexBReader(new ByteArrayInputStream(stream))) {
+      assertArrayEquals(small, reader.nextNalUnit());
+      assertArrayEquals(P_FIRST, reader.nextNalUnit());
+      assertArrayEquals(big, reader.nextNalUnit());
+      assertArrayEquals(P_FIRST, reader.nextNalUnit());
+      assertNull(reader.nextNalUnit());
+    }
+  }
+
+  @Test
+  void multiSliceStreamFromX264SplitsIntoOneUnitPerPicture() throws Exception {
+    Path dir = FfmpegTool.workDir("annexb-reader");
+    Path h264 = dir.resolve("x264-slices.h264");
+    FfmpegTool.run("-loglevel", "error", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=30",
+        "-frames:v", "12", "-c:v", "libx264", "-bf", "0", "-x264-params", "slices=4",
+        "-pix_fmt", "yuv420p", h264.toString());
+    List<String> units = accessUnits(Files.readAllBytes(h264));
+    assertEquals(12, units.size(), units.toString());
+    for (String unit : units) {
+      long slices = List.of(unit.split(" ")).stream()
+          .filter(t -> t.equals(String.valueOf(NalUnit.TYPE_IDR)) || t.equals("1")).count();
+      assertEquals(4, slices, "slices in " + unit);
+    }
+  }
+}
