@@ -2,6 +2,7 @@ package tq.brindlecast.openh264.tool;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.nio.file.Files;
@@ -157,6 +158,20 @@ class CommandsTest {
     for (int t = 0; t < ours.size(); t++) {
       assertArrayEquals(ffmpeg.get(t).toPacked(), ours.get(t).toPacked(), "picture " + t);
     }
+  }
+
+  @Test
+  void progressIsDrawnAndClearedOnlyOnATerminal() {
+    String[] args = {"roundtrip", "--size", "64x48", "--frames", "5"};
+    ToolRun terminal = ToolRun.onTerminal(args);
+    assertEquals(Main.OK, terminal.status(), terminal.toString());
+    assertTrue(terminal.err().startsWith("\rround trip: 1/5 pictures, "), terminal.err());
+    assertTrue(terminal.err().endsWith("\r"), "the line is cleared at the end");
+    assertFalse(terminal.err().contains("\n"), "progress stays on one line");
+    ToolRun piped = ToolRun.of(args);
+    assertEquals(Main.OK, piped.status(), piped.toString());
+    assertEquals("", piped.err());
+    assertEquals(terminal.out().lines().count(), piped.out().lines().count(), "same summary");
   }
 
   @Test

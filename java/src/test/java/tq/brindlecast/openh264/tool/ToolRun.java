@@ -13,12 +13,21 @@ record ToolRun(int status, String out, String err) {
       Pattern.compile("PSNR: +Y ([0-9.]+) dB, U ([0-9.]+) dB, V ([0-9.]+) dB, all ([0-9.]+) dB");
 
   static ToolRun of(String... args) {
+    return run(false, args);
+  }
+
+  /** Runs the tool as if standard error were a terminal. */
+  static ToolRun onTerminal(String... args) {
+    return run(true, args);
+  }
+
+  private static ToolRun run(boolean terminal, String... args) {
     ByteArrayOutputStream out = new ByteArrayOutputStream();
     ByteArrayOutputStream err = new ByteArrayOutputStream();
     int status;
     try (PrintStream outStream = new PrintStream(out, true, StandardCharsets.UTF_8);
         PrintStream errStream = new PrintStream(err, true, StandardCharsets.UTF_8)) {
-      status = Main.run(args, outStream, errStream, false);
+      status = Main.run(args, outStream, errStream, terminal);
     }
     return new ToolRun(
         status, out.toString(StandardCharsets.UTF_8), err.toString(StandardCharsets.UTF_8));
