@@ -22,7 +22,27 @@ if(OPENH264_ROOT)
     message(FATAL_ERROR "OpenH264 library not found under ${OPENH264_ROOT}/lib")
   endif()
   target_link_libraries(tq_openh264 INTERFACE ${TQ_OPENH264_LIBRARY})
-elseif(WIN32 OR APPLE)
+  if(WIN32 OR APPLE)
+    set(TQ_OPENH264_RUNTIME_IS_1_7 ON)
+  endif()
+elseif(WIN32)
+  # No OpenH264 for Windows is at hand: link an import library for
+  # openh264-1.7.0.dll made from the list of functions the library calls.
+  # The 2.x headers serve, as every record and virtual slot the library uses
+  # sits where 1.7.0 has it (FlushFrame, which 1.7.0 lacks, is not called).
+  set(TQ_OPENH264_HEADERS_DIR /usr/include/wels CACHE PATH "OpenH264 headers for the Windows build")
+  set(TQ_OPENH264_INCLUDE_DIRS ${TQ_OPENH264_HEADERS_DIR})
+  set(_tq_import_library ${CMAKE_BINARY_DIR}/libopenh264-1.7.0.dll.a)
+  execute_process(
+    COMMAND ${CMAKE_DLLTOOL} --input-def ${CMAKE_CURRENT_LIST_DIR}/windows/openh264-1.7.0.def
+            --output-lib ${_tq_import_library} --dllname openh264-1.7.0.dll
+    RESULT_VARIABLE _tq_dlltool_result)
+  if(NOT _tq_dlltool_result EQUAL 0)
+    message(FATAL_ERROR "dlltool could not make the OpenH264 import library")
+  endif()
+  target_link_libraries(tq_openh264 INTERFACE ${_tq_import_library})
+  set(TQ_OPENH264_RUNTIME_IS_1_7 ON)
+elseif(APPLE)
   message(FATAL_ERROR "Set OPENH264_ROOT to the OpenH264 1.7.0 prefix (include/wels, lib)")
 else()
   find_package(PkgConfig REQUIRED)
@@ -35,8 +55,10 @@ else()
 endif()
 target_include_directories(tq_openh264 INTERFACE ${TQ_OPENH264_INCLUDE_DIRS})
 
-# The decoder can hand out a held-back picture at end of stream only where the
-# OpenH264 headers declare ISVCDecoder::FlushFrame (the 2.x releases).
+# The decoder can hand out a held-back picture at end of stream only where
+# the OpenH264 it runs with has ISVCDecoder::FlushFrame (the 2.x releases).
+# TQ_OPENH264_HEADERS_HAVE_FLUSH_FRAME says what the headers declare (test
+# doubles must implement it); TQ_OPENH264_HAS_FLUSH_FRAME whether to call it.
 include(CheckCXXSourceCompiles)
 set(CMAKE_REQUIRED_INCLUDES ${TQ_OPENH264_INCLUDE_DIRS})
 check_cxx_source_compiles("
@@ -46,5 +68,8 @@ int main() { auto flush = &ISVCDecoder::FlushFrame; (void)flush; return 0; }
 unset(CMAKE_REQUIRED_INCLUDES)
 set(TQ_OPENH264_DEFINITIONS)
 if(TQ_OPENH264_HAS_FLUSH_FRAME)
-  list(APPEND TQ_OPENH264_DEFINITIONS TQ_OPENH264_HAS_FLUSH_FRAME=1)
+  list(APPEND TQ_OPENH264_DEFINITIONS TQ_OPENH264_HEADERS_HAVE_FLUSH_FRAME=1)
+  if(NOT TQ_OPENH264_RUNTIME_IS_1_7)
+    list(APPEND TQ_OPENH264_DEFINITIONS TQ_OPENH264_HAS_FLUSH_FRAME=1)
+  endif()
 endif()

@@ -12,7 +12,8 @@ function(tq_configure_shared_library target)
       "LINKER:-exported_symbols_list,${PROJECT_SOURCE_DIR}/cmake/exports-macos.txt")
   elseif(WIN32)
     set_target_properties(${target} PROPERTIES PREFIX "")
-    target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++)
+    # libgcc, libstdc++ and winpthread go inside: the DLL needs only system DLLs and OpenH264.
+    target_link_options(${target} PRIVATE -static)
   else()
     target_link_options(${target} PRIVATE
       "LINKER:--version-script=${PROJECT_SOURCE_DIR}/cmake/exports-linux.map"

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: packages
-# already present are not installed again.
+# already present are not installed again. With the argument "windows" it
+# also installs the MinGW-w64 cross compiler and Wine for the Windows build.
 set -eu
 packages=(
   cmake g++ make pkg-config
   libopenh264-dev
   openjdk-17-jdk-headless
   junit5
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev googletest
   ffmpeg
 )
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
+fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -38,7 +38,7 @@ class MockDecoder : public ISVCDecoder {
               (const unsigned char* source, const int length, unsigned char** planes,
                SBufferInfo* info),
               (override));
-#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
+#if defined(TQ_OPENH264_HEADERS_HAVE_FLUSH_FRAME)
   MOCK_METHOD(DECODING_STATE, FlushFrame, (unsigned char** planes, SBufferInfo* info), (override));
 #endif
   MOCK_METHOD(DECODING_STATE, DecodeParser,
