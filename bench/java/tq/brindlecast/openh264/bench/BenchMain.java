@@ -1,0 +1,91 @@
+package tq.brindlecast.openh264.bench;
+
+import java.io.IOException;
+import java.nio.file.Path;
+import java.util.List;
+import java.util.Locale;
+
+/**
+ * The Java side of the overhead benchmark: the same pictures as the native driver, through the
+ * library's natives ("jni") and through its Java API ("api").
+ *
+ * <p>Each side first runs one untimed pass, which brings the codec up, lets the JIT compile the
+ * loop, and writes the outputs that run.sh compares with the native driver's. Then the sides take
+ * turns for the timed passes, each printed as one line:
+ *
+ * <pre>
+ * pass side=jni op=encode size=1280x720 pass=1 pictures=120 seconds=1.712 fps=70.093
+ * </pre>
+ */
+public final class BenchMain {
+  private BenchMain() {}
+
+  public static void main(String[] args) throws IOException {
+    BenchOptions options;
+    try {
+      options = BenchOptions.parse(args);
+    } catch (IllegalArgumentException badArguments) {
+      System.err.println(badArguments.getMessage());
+      System.exit(2);
+      return;
+    }
+    List<BenchSide> sides =
+        options.op().equals("encode") ? encodeSides(options) : decodeSides(options);
+    try {
+      run(options, sides);
+    } finally {
+      sides.forEach(BenchSide::close);
+    }
+  }
+
+  private static List<BenchSide> encodeSides(BenchOptions options) throws IOException {
+    List<byte[]> pictures =
+        BenchFiles.readPictures(
+            options.input(), options.width(), options.height(), options.frames());
+    return List.of(
+        new EncodeSides.ThroughNative(options, pictures),
+        new EncodeSides.ThroughApi(options, pictures));
+  }
+
+  private static List<BenchSide> decodeSides(BenchOptions options) throws IOException {
+    List<byte[]> units = BenchFiles.readUnits(options.input(), options.sizes());
+    return List.of(new DecodeSides.ThroughNative(units), new DecodeSides.ThroughApi(units));
+  }
+
+  private static void run(BenchOptions options, List<BenchSide> sides) throws IOException {
+    boolean encoding = options.op().equals("encode");
+    int[] expected = new int[sides.size()];
+    for (int i = 0; i < sides.size(); i++) {
+      expected[i] = firstPass(options, sides.get(i), encoding);
+    }
+    for (int pass = 1; pass <= options.passes(); pass++) {
+      for (int i = 0; i < sides.size(); i++) {
+        BenchSide side = sides.get(i);
+        long start = System.nanoTime();
+        int produced = side.pass(null);
+        double seconds = (System.nanoTime() - start) * 1e-9;
+        if (produced != expected[i]) {
+          throw new IllegalStateException(
+              side.name() + " produced " + produced + " pictures instead of " + expected[i]);
+        }
+        System.out.printf(
+            Locale.ROOT,
+            "pass side=%s op=%s size=%dx%d pass=%d pictures=%d seconds=%.6f fps=%.3f%n",
+            side.name(), options.op(), options.width(), options.height(), pass, produced, seconds,
+            produced / seconds);
+      }
+    }
+  }
+
+  private static int firstPass(BenchOptions options, BenchSide side, boolean encoding)
+      throws IOException {
+    Path prefix = options.outputPrefix();
+    if (prefix == null) {
+      return side.pass(null);
+    }
+    Path path = BenchFiles.output(prefix, side.name(), encoding ? ".h264" : ".yuv");
+    try (OutputSink sink = new OutputSink(path, encoding)) {
+      return side.pass(sink);
+    }
+  }
+}

@@ -1,0 +1,65 @@
+package tq.brindlecast.openh264.bench;
+
+import java.nio.file.Path;
+
+/** The command line of the Java driver; see {@link BenchMain} for the form. */
+record BenchOptions(
+    String op,
+    int width,
+    int height,
+    Path input,
+    Path sizes,
+    Path outputPrefix,
+    int frames,
+    int bitrate,
+    int passes) {
+
+  static final String USAGE =
+      "usage: BenchMain encode --size WxH --input raw.yuv --frames N --bitrate UNITS"
+          + " [--passes N] [--output-prefix PATH]\n"
+          + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
+          + " [--passes N] [--output-prefix PATH]";
+
+  static BenchOptions parse(String[] args) {
+    if (args.length < 1 || args.length % 2 == 0) {
+      throw new IllegalArgumentException(USAGE);
+    }
+    String op = args[0];
+    int width = 0;
+    int height = 0;
+    Path input = null;
+    Path sizes = null;
+    Path outputPrefix = null;
+    int frames = 0;
+    int bitrate = 0;
+    int passes = 3;
+    for (int i = 1; i < args.length; i += 2) {
+      String value = args[i + 1];
+      switch (args[i]) {
+        case "--size" -> {
+          String[] parts = value.split("x");
+          width = Integer.parseInt(parts[0]);
+          height = Integer.parseInt(parts[1]);
+        }
+        case "--input" -> input = Path.of(value);
+        case "--sizes" -> sizes = Path.of(value);
+        case "--output-prefix" -> outputPrefix = Path.of(value);
+        case "--frames" -> frames = Integer.parseInt(value);
+        case "--bitrate" -> bitrate = Integer.parseInt(value);
+        case "--passes" -> passes = Integer.parseInt(value);
+        default -> throw new IllegalArgumentException("unknown option " + args[i] + "\n" + USAGE);
+      }
+    }
+    boolean complete = width > 0 && height > 0 && input != null && passes >= 0;
+    boolean valid =
+        switch (op) {
+          case "encode" -> complete && frames > 0 && bitrate > 0;
+          case "decode" -> complete && sizes != null;
+          default -> false;
+        };
+    if (!valid) {
+      throw new IllegalArgumentException(USAGE);
+    }
+    return new BenchOptions(op, width, height, input, sizes, outputPrefix, frames, bitrate, passes);
+  }
+}
