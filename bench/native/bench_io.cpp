@@ -1,7 +1,8 @@
 #include "bench_io.h"
 
 #include <stdio.h>
-#include <time.h>
+
+#include <chrono>
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   FILE* file = fopen(path.c_str(), "rb");
@@ -55,9 +56,8 @@ bool WriteSizes(const std::string& path, const std::vector<int>& sizes) {
 }
 
 double NowSeconds() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+  auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration<double>(now).count();
 }
 
 void PrintPass(const char* op, int width, int height, int pass, int pictures, double seconds) {
