@@ -106,6 +106,43 @@ public final class H264Decoder implements AutoCloseable {
    * @throws IllegalStateException if the decoder is closed
    */
   public DecodedPicture decode(byte[] data, int offset, int length) {
+    return decode(data, offset, length, null);
+  }
+
+  /**
+   * Decodes part of an array of H.264 bytes into an array the caller hands back for reuse, which
+   * spares allocating (and zeroing) a new array for every picture.
+   *
+   * <p>{@code output} receives the picture when its length is exactly the number of bytes the
+   * picture's planes take, as the {@link DecodedPicture#data()} of an earlier picture of the same
+   * size does; the returned picture's {@code data()} is then {@code output} itself, and whatever
+   * it held before (such as that earlier picture) is overwritten. Otherwise the picture comes in
+   * a new array and {@code output} is left alone. Hand back only an array nothing else still
+   * reads.
+   *
+   * <pre>{@code
+   * byte[] reuse = null;
+   * for (byte[] accessUnit : accessUnits) {
+   *   DecodedPicture picture = decoder.decode(accessUnit, 0, accessUnit.length, reuse);
+   *   if (picture != null) {
+   *     show(picture);                                 // done with it before the next decode
+   *     reuse = picture.data();
+   *   }
+   * }
+   * }</pre>
+   *
+   * @param data the array
+   * @param offset where the bytes start
+   * @param length how many bytes to decode; 0 decodes nothing
+   * @param output an array to write the picture into, or null to allocate a new one
+   * @return the picture the bytes completed, or null when none is ready or the bytes could not be
+   *     decoded (then {@link #needsKeyFrame()} is true)
+   * @throws NullPointerException if {@code data} is null
+   * @throws IndexOutOfBoundsException if the range does not lie inside {@code data}
+   * @throws CodecException if the OpenH264 decoder could not be brought up
+   * @throws IllegalStateException if the decoder is closed
+   */
+  public DecodedPicture decode(byte[] data, int offset, int length, byte[] output) {
     Objects.requireNonNull(data, "data must not be null");
     Objects.checkFromIndexSize(offset, length, data.length);
     if (length == 0) {
@@ -114,7 +151,15 @@ public final class H264Decoder implements AutoCloseable {
     }
     // The library reads from the start of the array.
     byte[] bitstream = offset == 0 ? data : Arrays.copyOfRange(data, offset, offset + length);
-    return context.call(handle -> decodeNative(handle, bitstream, length));
+    return context.call(
+        handle -> {
+          Native.offerOutput(output);
+          try {
+            return decodeNative(handle, bitstream, length);
+          } finally {
+            Native.offerOutput(null);
+          }
+        });
   }
 
   /**

@@ -46,6 +46,8 @@ public final class H264Encoder implements AutoCloseable {
   // Written under the context's lock together with the native copy; read without it.
   private volatile EncoderConfig config;
   private volatile List<SpatialLayerConfig> layers;
+  // Used under the context's lock.
+  private final PlaneStaging staging = new PlaneStaging();
 
   /**
    * Creates an encoder with one default {@link SpatialLayerConfig} per spatial layer, each at the
@@ -96,6 +98,11 @@ public final class H264Encoder implements AutoCloseable {
   /**
    * Encodes one picture.
    *
+   * <p>A picture whose planes share one array (as {@link I420Picture#fromPacked} makes them) is
+   * first copied into plane arrays the encoder keeps for the next picture, which is cheaper than
+   * handing the shared array to the library once per plane. Pictures with an array per plane go
+   * to the library as they are.
+   *
    * @param picture the picture; at least {@value #MIN_SIZE} pixels wide and high, with an even
    *     width and height
    * @return the picture's bytes, or null when the encoder produced none (rate control skipped the
@@ -119,16 +126,15 @@ public final class H264Encoder implements AutoCloseable {
           "picture width and height must be even for H.264 4:2:0, was " + picture.width() + "x"
               + picture.height());
     }
-    byte[][] planes = picture.planesForNative();
-    int[] strides = picture.stridesForNative();
-    int[] offsets = picture.offsetsForNative();
     int[] frameSize = new int[1];
     byte[] data =
         context.call(
-            handle ->
-                Native.OpenH264TQEncoderEncodei420(
-                    handle, picture.width(), picture.height(), planes, strides, offsets, 0L,
-                    frameSize));
+            handle -> {
+              PlaneStaging.Input input = staging.prepare(picture);
+              return Native.OpenH264TQEncoderEncodei420(
+                  handle, picture.width(), picture.height(), input.planes(), input.strides(),
+                  input.offsets(), 0L, frameSize);
+            });
     return data == null ? null : new EncodedFrame(data);
   }
 

@@ -17,6 +17,7 @@ public final class Native {
 
   private static final System.Logger LOGGER = System.getLogger("tq.brindlecast.openh264");
   private static final ThreadLocal<MessageListener> THREAD_LISTENER = new ThreadLocal<>();
+  private static final ThreadLocal<byte[]> OFFERED_OUTPUT = new ThreadLocal<>();
 
   private Native() {}
 
@@ -124,15 +125,39 @@ public final class Native {
       int[] outPlaneSizes,
       int[] outPlaneCount);
 
+  /**
+   * Offers an array to the next {@link #AllocCallback} on the current thread, which returns it
+   * instead of a new array if its length is exactly the size asked for. Used by {@link
+   * H264Decoder#decode(byte[], int, int, byte[])} around one native call, and withdrawn after it.
+   *
+   * @param output the array, or null to withdraw an offer
+   */
+  static void offerOutput(byte[] output) {
+    if (output == null) {
+      OFFERED_OUTPUT.remove();
+    } else {
+      OFFERED_OUTPUT.set(output);
+    }
+  }
+
   // Callbacks made by the library. They never throw.
 
   /**
-   * Allocates an output array for the library.
+   * Allocates an output array for the library. Every call returns a new array, unless the code
+   * that made the native call on this thread offered one of exactly this size for it (only the
+   * Java API does, at its caller's request); an offer serves one call at most.
    *
    * @param size the number of bytes
-   * @return a new array, or null when it cannot be allocated
+   * @return a new array (or the offered one), or null when it cannot be allocated
    */
   public static byte[] AllocCallback(int size) {
+    byte[] offered = OFFERED_OUTPUT.get();
+    if (offered != null) {
+      OFFERED_OUTPUT.remove();
+      if (offered.length == size) {
+        return offered;
+      }
+    }
     try {
       return new byte[size];
     } catch (Throwable allocationFailed) {
