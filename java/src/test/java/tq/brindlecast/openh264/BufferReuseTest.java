@@ -11,7 +11,7 @@ import java.util.ArrayList;
 import java.util.List;
 import org.junit.jupiter.api.Test;
 
-/** The copies the Java API spares: staged planes when encoding, handed-back arrays when decoding. */
+/** The copies the Java API spares: staged planes to encode, arrays handed back to decode into. */
 class BufferReuseTest {
   private static final int WIDTH = 160;
   private static final int HEIGHT = 96;
