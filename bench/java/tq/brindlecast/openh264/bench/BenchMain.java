@@ -2,12 +2,14 @@ package tq.brindlecast.openh264.bench;
 
 import java.io.IOException;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 
 /**
  * The Java side of the overhead benchmark: the same pictures as the native driver, through the
- * library's natives ("jni") and through its Java API ("api").
+ * library's natives ("jni") and through its Java API ("api"; decoding also "api-reuse", which
+ * hands each picture's array back to the decoder).
  *
  * <p>Each side first runs one untimed pass, which brings the codec up, lets the JIT compile the
  * loop, and writes the outputs that run.sh compares with the native driver's. Then the sides take
@@ -42,14 +44,29 @@ public final class BenchMain {
     List<byte[]> pictures =
         BenchFiles.readPictures(
             options.input(), options.width(), options.height(), options.frames());
-    return List.of(
-        new EncodeSides.ThroughNative(options, pictures),
-        new EncodeSides.ThroughApi(options, pictures));
+    List<BenchSide> sides = new ArrayList<>();
+    if (options.runs("jni")) {
+      sides.add(new EncodeSides.ThroughNative(options, pictures));
+    }
+    if (options.runs("api")) {
+      sides.add(new EncodeSides.ThroughApi(options, pictures));
+    }
+    return sides;
   }
 
   private static List<BenchSide> decodeSides(BenchOptions options) throws IOException {
     List<byte[]> units = BenchFiles.readUnits(options.input(), options.sizes());
-    return List.of(new DecodeSides.ThroughNative(units), new DecodeSides.ThroughApi(units));
+    List<BenchSide> sides = new ArrayList<>();
+    if (options.runs("jni")) {
+      sides.add(new DecodeSides.ThroughNative(units));
+    }
+    if (options.runs("api")) {
+      sides.add(new DecodeSides.ThroughApi(units, false));
+    }
+    if (options.runs("api-reuse")) {
+      sides.add(new DecodeSides.ThroughApi(units, true));
+    }
+    return sides;
   }
 
   private static void run(BenchOptions options, List<BenchSide> sides) throws IOException {

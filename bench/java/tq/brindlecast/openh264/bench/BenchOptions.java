@@ -1,6 +1,7 @@
 package tq.brindlecast.openh264.bench;
 
 import java.nio.file.Path;
+import java.util.List;
 
 /** The command line of the Java driver; see {@link BenchMain} for the form. */
 record BenchOptions(
@@ -12,13 +13,19 @@ record BenchOptions(
     Path outputPrefix,
     int frames,
     int bitrate,
-    int passes) {
+    int passes,
+    List<String> sides) {
 
   static final String USAGE =
       "usage: BenchMain encode --size WxH --input raw.yuv --frames N --bitrate UNITS"
-          + " [--passes N] [--output-prefix PATH]\n"
+          + " [--passes N] [--output-prefix PATH] [--sides jni,api]\n"
           + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
-          + " [--passes N] [--output-prefix PATH]";
+          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse]";
+
+  /** Whether the named side runs: all do unless --sides names some. */
+  boolean runs(String side) {
+    return sides.isEmpty() || sides.contains(side);
+  }
 
   static BenchOptions parse(String[] args) {
     if (args.length < 1 || args.length % 2 == 0) {
@@ -33,6 +40,7 @@ record BenchOptions(
     int frames = 0;
     int bitrate = 0;
     int passes = 3;
+    List<String> sides = List.of();
     for (int i = 1; i < args.length; i += 2) {
       String value = args[i + 1];
       switch (args[i]) {
@@ -47,6 +55,7 @@ record BenchOptions(
         case "--frames" -> frames = Integer.parseInt(value);
         case "--bitrate" -> bitrate = Integer.parseInt(value);
         case "--passes" -> passes = Integer.parseInt(value);
+        case "--sides" -> sides = List.of(value.split(","));
         default -> throw new IllegalArgumentException("unknown option " + args[i] + "\n" + USAGE);
       }
     }
@@ -60,6 +69,7 @@ record BenchOptions(
     if (!valid) {
       throw new IllegalArgumentException(USAGE);
     }
-    return new BenchOptions(op, width, height, input, sizes, outputPrefix, frames, bitrate, passes);
+    return new BenchOptions(
+        op, width, height, input, sizes, outputPrefix, frames, bitrate, passes, sides);
   }
 }

@@ -85,25 +85,34 @@ final class DecodeSides {
     }
   }
 
-  /** Decodes through {@link H264Decoder#decode(byte[])} and {@link H264Decoder#drain()}. */
+  /**
+   * Decodes through {@link H264Decoder#decode(byte[])} and {@link H264Decoder#drain()}, or with
+   * {@code reuse} through {@link H264Decoder#decode(byte[], int, int, byte[])}, handing each
+   * picture's array back for the next.
+   */
   static final class ThroughApi implements BenchSide {
     private final H264Decoder decoder = new H264Decoder();
     private final List<byte[]> units;
+    private final boolean reuse;
+    private byte[] output;
 
-    ThroughApi(List<byte[]> units) {
+    ThroughApi(List<byte[]> units, boolean reuse) {
       this.units = units;
+      this.reuse = reuse;
     }
 
     @Override
     public String name() {
-      return "api";
+      return reuse ? "api-reuse" : "api";
     }
 
     @Override
     public int pass(OutputSink sink) throws IOException {
       int decoded = 0;
       for (byte[] unit : units) {
-        decoded += take(decoder.decode(unit), sink);
+        DecodedPicture picture =
+            reuse ? decoder.decode(unit, 0, unit.length, output) : decoder.decode(unit);
+        decoded += take(picture, sink);
       }
       int drained;
       while ((drained = take(decoder.drain(), sink)) > 0) {
@@ -112,9 +121,12 @@ final class DecodeSides {
       return decoded;
     }
 
-    private static int take(DecodedPicture picture, OutputSink sink) throws IOException {
+    private int take(DecodedPicture picture, OutputSink sink) throws IOException {
       if (picture == null) {
         return 0;
+      }
+      if (reuse) {
+        output = picture.data();
       }
       if (sink != null) {
         byte[] packed = picture.toPackedI420();

@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The overhead benchmark in one command: builds what it needs in its own
+# build directory, makes the input pictures, checks that the library's
+# bytes and pictures equal plain OpenH264's, then times both sides in turns
+# and prints, per case, the pictures per second and the ratio
+# (library time / native time). See bench/README.md.
+#
+# Settings (environment):
+#   BENCH_BUILD_DIR  build directory            (default: build-bench)
+#   ROUNDS           turns of each side per case (default: 3)
+#   PASSES           timed passes per turn       (default: 3)
+#   SIZES            picture sizes               (default: "1280x720 1920x1080")
+#   FRAMES           pictures per pass           (default: 120)
+#   JAVA_OPTS        extra options for the JVM
+# `bench/run.sh --quick` is a smoke run: one round, one pass, 20 pictures.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD_DIR:-$root/build-bench}
+rounds=${ROUNDS:-3}
+passes=${PASSES:-3}
+sizes=${SIZES:-1280x720 1920x1080}
+frames=${FRAMES:-120}
+if [[ ${1:-} == --quick ]]; then
+  rounds=1 passes=1 frames=20
+fi
+
+echo "building in $build" >&2
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQ_BUILD_TESTS=OFF \
+  -DTQ_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j 2 --target tq_bench_native tqh264bridge_bench >/dev/null
+
+work=$build/bench-work
+mkdir -p "$work"
+log=$work/stderr.log
+: >"$log"
+results=$work/results.txt
+: >"$results"
+
+native=("$build/bench/tq_bench_native")
+# shellcheck disable=SC2206
+java=(java ${JAVA_OPTS:-} "-Dtq.brindlecast.openh264.library=$build/libtqh264bridge.so"
+  -cp "$build/tqh264bridge.jar:$build/bench/tqh264bridge-bench.jar"
+  tq.brindlecast.openh264.bench.BenchMain)
+
+# The tool's default rate: 2000 units of 1024 bit/s at 1280x720, in
+# proportion to the area (4500 at 1920x1080).
+bitrate_for() {
+  local w=${1%x*} h=${1#*x}
+  echo $((w * h * 2000 / (1280 * 720)))
+}
+
+# The input: ffmpeg's testsrc2 pattern, made once per size before any timing.
+make_input() {
+  local size=$1 raw=$work/input-$1.yuv
+  local bytes=$((${size%x*} * ${size#*x} * 3 * frames / 2))
+  if [[ ! -f $raw || $(stat -c %s "$raw") -lt $bytes ]]; then
+    ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=30" -frames:v "$frames" \
+      -pix_fmt yuv420p -f rawvideo -y "$raw"
+  fi
+}
+
+same() {
+  if ! cmp -s "$1" "$2"; then
+    echo "MISMATCH: $1 and $2 differ" >&2
+    exit 1
+  fi
+}
+
+# Untimed: the library's encoded bytes and decoded pictures against the
+# native driver's (and the decoded pictures against ffmpeg's as well).
+check_equivalence() {
+  local size=$1 raw=$work/input-$1.yuv out=$work/check-$1
+  "${native[@]}" encode --size "$size" --input "$raw" --frames "$frames" \
+    --bitrate "$(bitrate_for "$size")" --passes 0 --output "$out-native.h264" 2>>"$log"
+  "${java[@]}" encode --size "$size" --input "$raw" --frames "$frames" \
+    --bitrate "$(bitrate_for "$size")" --passes 0 --output-prefix "$out" 2>>"$log"
+  for side in jni api; do
+    same "$out-native.h264" "$out-$side.h264"
+    same "$out-native.h264.sizes" "$out-$side.h264.sizes"
+  done
+  "${native[@]}" decode --size "$size" --input "$out-native.h264" \
+    --sizes "$out-native.h264.sizes" --passes 0 --output "$out-native.yuv" 2>>"$log"
+  "${java[@]}" decode --size "$size" --input "$out-native.h264" \
+    --sizes "$out-native.h264.sizes" --passes 0 --output-prefix "$out" 2>>"$log"
+  ffmpeg -v error -i "$out-native.h264" -f rawvideo -pix_fmt yuv420p -y "$out-ffmpeg.yuv"
+  for side in jni api api-reuse ffmpeg; do
+    same "$out-native.yuv" "$out-$side.yuv"
+  done
+  echo "equivalence $size: encoded bytes equal (jni, api), decoded pictures equal" \
+    "(jni, api, api-reuse, ffmpeg)" >&2
+}
+
+run_native() {
+  local op=$1 size=$2 stream=$work/check-$2-native.h264
+  if [[ $op == encode ]]; then
+    "${native[@]}" encode --size "$size" --input "$work/input-$size.yuv" --frames "$frames" \
+      --bitrate "$(bitrate_for "$size")" --passes "$passes"
+  else
+    "${native[@]}" decode --size "$size" --input "$stream" --sizes "$stream.sizes" \
+      --passes "$passes"
+  fi
+}
+
+run_java() {
+  local op=$1 size=$2 stream=$work/check-$2-native.h264
+  if [[ $op == encode ]]; then
+    "${java[@]}" encode --size "$size" --input "$work/input-$size.yuv" --frames "$frames" \
+      --bitrate "$(bitrate_for "$size")" --passes "$passes"
+  else
+    "${java[@]}" decode --size "$size" --input "$stream" --sizes "$stream.sizes" \
+      --passes "$passes"
+  fi
+}
+
+for size in $sizes; do
+  make_input "$size"
+  check_equivalence "$size"
+done
+
+# The sides take turns, and swap who goes first every round, so that a
+# change in the machine's load falls on both.
+for ((round = 1; round <= rounds; round++)); do
+  for size in $sizes; do
+    for op in encode decode; do
+      echo "round $round/$rounds: $op $size" >&2
+      if ((round % 2 == 1)); then
+        run_native "$op" "$size" >>"$results" 2>>"$log"
+        run_java "$op" "$size" >>"$results" 2>>"$log"
+      else
+        run_java "$op" "$size" >>"$results" 2>>"$log"
+        run_native "$op" "$size" >>"$results" 2>>"$log"
+      fi
+    done
+  done
+done
+
+# Median pictures per second of every timed pass, per case and side; the
+# ratio is library time over native time, i.e. native fps over library fps.
+awk '
+  {
+    for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
+    key = f["op"] " " f["size"]
+    if (!(key in seen)) { seen[key] = 1; order[++cases] = key }
+    n = ++count[key, f["side"]]
+    fps[key, f["side"], n] = f["fps"]
+    if (!(f["side"] in sideSeen)) { sideSeen[f["side"]] = 1; sides[++nsides] = f["side"] }
+  }
+  function median(key, side,    n, i, j, t, v) {
+    n = count[key, side]
+    if (n == 0) return 0
+    for (i = 1; i <= n; i++) v[i] = fps[key, side, i]
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) {
+      t = v[j]; v[j] = v[j - 1]; v[j - 1] = t
+    }
+    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+  }
+  END {
+    printf "%-17s %10s", "case", "native"
+    for (s = 1; s <= nsides; s++) if (sides[s] != "native") printf " %10s %7s", sides[s], "ratio"
+    printf "   (pictures/s, median of %d passes; ratio = library time / native time)\n", count[order[1], "native"]
+    for (c = 1; c <= cases; c++) {
+      key = order[c]
+      base = median(key, "native")
+      printf "%-17s %10.1f", key, base
+      for (s = 1; s <= nsides; s++) {
+        if (sides[s] == "native") continue
+        m = median(key, sides[s])
+        if (m > 0) printf " %10.1f %7.3f", m, base / m
+        else printf " %10s %7s", "-", "-"
+      }
+      printf "\n"
+    }
+  }' "$results"
+echo "passes: $results; codec messages: $log" >&2
