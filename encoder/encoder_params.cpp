@@ -1,8 +1,18 @@
 #include "encoder/encoder_params.h"
 
+#include <string.h>
+
 #include "bridge/message_channel.h"
 
 namespace {
+
+// Java may hand any int. A cast to an enum whose range lacks the value is
+// undefined; copying the bits keeps it defined, and OpenH264 judges it.
+template <typename Enum>
+void StoreEnum(Enum* field, int32_t value) {
+  static_assert(sizeof(Enum) == sizeof(int32_t), "OpenH264 enums are int-sized");
+  memcpy(field, &value, sizeof value);
+}
 
 bool NotZero(int32_t value) {
   return value != 0;
@@ -14,15 +24,15 @@ uint32_t AsUnsigned(int32_t value) {
 }
 
 void CopyBaseConfig(const EncoderBaseConfig& config, SEncParamExt* params) {
-  params->iUsageType = static_cast<EUsageType>(config.iUsageType);
-  params->iRCMode = static_cast<RC_MODES>(config.iRCMode);
+  StoreEnum(&params->iUsageType, config.iUsageType);
+  StoreEnum(&params->iRCMode, config.iRCMode);
   params->fMaxFrameRate = config.fMaxFrameRate;
   params->iTemporalLayerNum = config.iTemporalLayerNum;
   params->iSpatialLayerNum = config.iSpatialLayerNum;
-  params->iComplexityMode = static_cast<ECOMPLEXITY_MODE>(config.iComplexityMode);
+  StoreEnum(&params->iComplexityMode, config.iComplexityMode);
   params->uiIntraPeriod = AsUnsigned(config.uiIntraPeriod);
   params->iNumRefFrame = config.iNumRefFrame;
-  params->eSpsPpsIdStrategy = static_cast<EParameterSetStrategy>(config.eSpsPpsIdStrategy);
+  StoreEnum(&params->eSpsPpsIdStrategy, config.eSpsPpsIdStrategy);
   params->bPrefixNalAddingCtrl = NotZero(config.bPrefixNalAddingCtrl);
   params->bEnableSSEI = NotZero(config.bEnableSSEI);
   params->bSimulcastAVC = NotZero(config.bSimulcastAVC);
@@ -50,11 +60,11 @@ void CopyBaseConfig(const EncoderBaseConfig& config, SEncParamExt* params) {
 
 void CopyLayerConfig(const EncoderLayerConfig& layer, SSpatialLayerConfig* target) {
   target->fFrameRate = layer.fFrameRate;
-  target->uiProfileIdc = static_cast<EProfileIdc>(layer.uiProfileIdc);
-  target->uiLevelIdc = static_cast<ELevelIdc>(layer.uiLevelIdc);
+  StoreEnum(&target->uiProfileIdc, layer.uiProfileIdc);
+  StoreEnum(&target->uiLevelIdc, layer.uiLevelIdc);
   target->iDLayerQp = layer.iDLayerQp;
   SSliceArgument& slices = target->sSliceArgument;
-  slices.uiSliceMode = static_cast<SliceModeEnum>(layer.uiSliceMode);
+  StoreEnum(&slices.uiSliceMode, layer.uiSliceMode);
   slices.uiSliceNum = AsUnsigned(layer.uiSliceNum);
   for (int i = 0; i < kSliceMbEntries; ++i)
     slices.uiSliceMbNum[i] = AsUnsigned(layer.uiSliceMbNum[i]);
@@ -68,7 +78,7 @@ void CopyLayerConfig(const EncoderLayerConfig& layer, SSpatialLayerConfig* targe
       static_cast<unsigned char>(layer.uiTransferCharacteristics & 0xFF);
   target->uiColorMatrix = static_cast<unsigned char>(layer.uiColorMatrix & 0xFF);
   target->bAspectRatioPresent = NotZero(layer.bAspectRatioPresent);
-  target->eAspectRatio = static_cast<ESampleAspectRatio>(layer.eAspectRatio);
+  StoreEnum(&target->eAspectRatio, layer.eAspectRatio);
   target->sAspectRatioExtWidth = static_cast<unsigned short>(layer.sAspectRatioExtWidth & 0xFFFF);
   target->sAspectRatioExtHeight = static_cast<unsigned short>(layer.sAspectRatioExtHeight & 0xFFFF);
 }

@@ -11,6 +11,15 @@ using testing::_;
 using testing::Invoke;
 using testing::Return;
 
+// An enum field read as the int it holds: Java's values may lie outside the
+// enum's range, where reading the field as the enum is undefined.
+template <typename Enum>
+int32_t Bits(const Enum& field) {
+  int32_t value;
+  memcpy(&value, &field, sizeof value);
+  return value;
+}
+
 class ParameterBuilding : public EncoderTest {
  protected:
   void SetUp() override {
@@ -65,13 +74,13 @@ TEST_F(ParameterBuilding, CopiesEveryFieldWithItsNarrowingRule) {
   ASSERT_EQ(Build(&params), 0);
   EXPECT_TRUE(jvm.errorMessages.empty() && jvm.debugMessages.empty());
 
-  EXPECT_EQ(params.iUsageType, 1);
-  EXPECT_EQ(params.iRCMode, 2);
+  EXPECT_EQ(Bits(params.iUsageType), 1);
+  EXPECT_EQ(Bits(params.iRCMode), 2);
   EXPECT_FLOAT_EQ(params.fMaxFrameRate, 30.5f);
-  EXPECT_EQ(params.iComplexityMode, 4);
+  EXPECT_EQ(Bits(params.iComplexityMode), 4);
   EXPECT_EQ(params.uiIntraPeriod, 0xFFFFFFFFu);
   EXPECT_EQ(params.iNumRefFrame, 6);
-  EXPECT_EQ(params.eSpsPpsIdStrategy, 7);
+  EXPECT_EQ(Bits(params.eSpsPpsIdStrategy), 7);
   EXPECT_TRUE(params.bPrefixNalAddingCtrl);
   EXPECT_TRUE(params.bEnableFrameSkip);
   EXPECT_FALSE(params.bIsLosslessLink);
@@ -85,10 +94,10 @@ TEST_F(ParameterBuilding, CopiesEveryFieldWithItsNarrowingRule) {
 
   const SSpatialLayerConfig& layer = params.sSpatialLayers[1];
   EXPECT_FLOAT_EQ(layer.fFrameRate, 25.0f);
-  EXPECT_EQ(layer.uiProfileIdc, 101);
-  EXPECT_EQ(layer.uiLevelIdc, 102);
+  EXPECT_EQ(Bits(layer.uiProfileIdc), 101);
+  EXPECT_EQ(Bits(layer.uiLevelIdc), 102);
   EXPECT_EQ(layer.iDLayerQp, 103);
-  EXPECT_EQ(layer.sSliceArgument.uiSliceMode, 104);
+  EXPECT_EQ(Bits(layer.sSliceArgument.uiSliceMode), 104);
   EXPECT_EQ(layer.sSliceArgument.uiSliceNum, 105u);
   EXPECT_EQ(layer.sSliceArgument.uiSliceSizeConstraint, 106u);
   EXPECT_EQ(layer.sSliceArgument.uiSliceMbNum[0], 1000u);
@@ -96,7 +105,7 @@ TEST_F(ParameterBuilding, CopiesEveryFieldWithItsNarrowingRule) {
   EXPECT_EQ(layer.sSliceArgument.uiSliceMbNum[34], 1034u);
   EXPECT_EQ(layer.uiVideoFormat, 5);
   EXPECT_EQ(layer.uiColorPrimaries, 111);
-  EXPECT_EQ(layer.eAspectRatio, 115);
+  EXPECT_EQ(Bits(layer.eAspectRatio), 115);
   EXPECT_EQ(layer.sAspectRatioExtWidth, 0x2345);
   EXPECT_TRUE(layer.bVideoSignalTypePresent);
   context()->encoder = nullptr;
@@ -116,7 +125,7 @@ TEST_F(ParameterBuilding, AllFourLayersGetThePictureSizeAndTheWholeBitrate) {
     EXPECT_EQ(params.sSpatialLayers[i].iVideoHeight, 360) << i;
     EXPECT_EQ(params.sSpatialLayers[i].iSpatialBitrate, 327680) << i;
     EXPECT_EQ(params.sSpatialLayers[i].iMaxSpatialBitrate, 327680) << i;
-    EXPECT_EQ(params.sSpatialLayers[i].uiProfileIdc, 101) << i;
+    EXPECT_EQ(Bits(params.sSpatialLayers[i].uiProfileIdc), 101) << i;
   }
   context()->encoder = nullptr;
 }
