@@ -1,0 +1,449 @@
+package tq.brindlecast.openh264;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotEquals;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertSame;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.lang.reflect.Method;
+import java.lang.reflect.Modifier;
+import java.util.Arrays;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.Set;
+import java.util.TreeSet;
+import java.util.function.Consumer;
+import java.util.stream.Collectors;
+import java.util.stream.Stream;
+import org.junit.jupiter.api.DynamicTest;
+import org.junit.jupiter.api.TestFactory;
+import org.junit.jupiter.api.function.Executable;
+
+/**
+ * Every native of {@link Native} called with null, zero, negative, too-short and oversized
+ * arguments: each returns its failure value, out-arrays of a failed call stay untouched, a call
+ * that succeeds writes only the elements it owns, and input arrays are never written.
+ */
+class NativeArgumentSweepTest {
+  private static final int W = 96;
+  private static final int H = 64;
+  private static final int SENTINEL = 0x5A5A5A5A;
+  private static final long[] LONGS = {Long.MIN_VALUE, -1, 0, 1, 1L << 32, Long.MAX_VALUE};
+  private static final int[] INTS = {Integer.MIN_VALUE, -1, 0, 4, Integer.MAX_VALUE};
+  private static final Object[] CALLBACKS = {null, new Object(), "callback", new int[0]};
+
+  private record Sweep(List<String> natives, Executable body) {}
+
+  @TestFactory
+  Stream<DynamicTest> everyNativeIsSwept() {
+    List<Sweep> sweeps =
+        List.of(
+            new Sweep(List.of("OpenH264TQEncoderCreate", "OpenH264TQEncoderDestroy"),
+                () -> createAndDestroy(true)),
+            new Sweep(List.of("OpenH264TQDecoderCreate", "OpenH264TQDecoderDestroy"),
+                () -> createAndDestroy(false)),
+            new Sweep(List.of("OpenH264TQEncoderSetConfig"), this::encoderSetConfig),
+            new Sweep(List.of("OpenH264TQEncoderSetSpatialLayerConfig"), this::layerConfig),
+            new Sweep(List.of("OpenH264TQEncoderApplyConfigChanges"), this::applyConfigChanges),
+            new Sweep(List.of("OpenH264TQEncoderEncodei420"), this::encode),
+            new Sweep(
+                List.of("OpenH264TQEncoderGetForceKeyFrame", "OpenH264TQEncoderSetForceKeyFrame",
+                    "OpenH264TQDecoderGetNeedsKeyFrame", "OpenH264TQDecoderSetNeedsKeyFrame"),
+                this::storedFlags),
+            new Sweep(
+                List.of("OpenH264TQEncoderGetBitrate", "OpenH264TQEncoderSetBitrate",
+                    "OpenH264TQEncoderSetComplexityMode"),
+                this::runtimeControls),
+            new Sweep(List.of("OpenH264TQDecoderSetConfig"), this::decoderSetConfig),
+            new Sweep(List.of("OpenH264TQDecoderDecode"), this::decode));
+    Set<String> natives =
+        Arrays.stream(Native.class.getDeclaredMethods())
+            .filter(m -> Modifier.isNative(m.getModifiers()))
+            .map(Method::getName)
+            .collect(Collectors.toCollection(TreeSet::new));
+    Set<String> swept =
+        sweeps.stream().flatMap(s -> s.natives().stream())
+            .collect(Collectors.toCollection(TreeSet::new));
+    assertEquals(natives, swept, "every native has a sweep");
+    return sweeps.stream()
+        .map(s -> DynamicTest.dynamicTest(String.join(", ", s.natives()), s.body()));
+  }
+
+  private static int[] sentinels(int length) {
+    int[] array = new int[length];
+    Arrays.fill(array, SENTINEL);
+    return array;
+  }
+
+  private static void assertUntouched(int[] array, int from, String what) {
+    for (int i = from; i < array.length; i++) {
+      assertEquals(SENTINEL, array[i], what + ": element " + i + " was written");
+    }
+  }
+
+  private static long newEncoder() {
+    long handle = Native.OpenH264TQEncoderCreate(null, null, null, null);
+    assertNotEquals(0L, handle);
+    return handle;
+  }
+
+  private static long newDecoder() {
+    long handle = Native.OpenH264TQDecoderCreate(null, null, null, null);
+    assertNotEquals(0L, handle);
+    return handle;
+  }
+
+  /** Encodes one valid picture; returns the array, or null. */
+  private static byte[] encodeValid(long encoder, int frame) {
+    byte[] packed = TestPictures.movingPattern(W, H, frame);
+    return Native.OpenH264TQEncoderEncodei420(encoder, W, H, TestPictures.planes(packed, W, H),
+        TestPictures.strides(W), new int[3], 0, new int[1]);
+  }
+
+  private void createAndDestroy(boolean encoder) {
+    for (Object a : CALLBACKS) {
+      for (Object b : CALLBACKS) {
+        long handle =
+            encoder
+                ? Native.OpenH264TQEncoderCreate(a, b, b, a)
+                : Native.OpenH264TQDecoderCreate(a, b, b, a);
+        assertNotEquals(0L, handle, "callbacks are kept, never used as objects");
+        if (encoder) {
+          assertNotNull(encodeValid(handle, 0), "allocation goes through AllocCallback");
+          Native.OpenH264TQEncoderDestroy(handle);
+        } else {
+          Native.OpenH264TQDecoderDestroy(handle);
+        }
+      }
+    }
+    Native.OpenH264TQEncoderDestroy(0);
+    Native.OpenH264TQDecoderDestroy(0);
+  }
+
+  private void encoderSetConfig() {
+    EncoderConfig config = new EncoderConfig();
+    assertEquals(-1, Native.OpenH264TQEncoderSetConfig(0, config));
+    long encoder = newEncoder();
+    try {
+      assertEquals(-1, Native.OpenH264TQEncoderSetConfig(encoder, null));
+      IllegalStateException failure = new IllegalStateException("getter failed");
+      EncoderConfig throwing =
+          new EncoderConfig() {
+            @Override
+            public int getMaxQP() {
+              throw failure;
+            }
+          };
+      assertSame(failure, assertThrows(IllegalStateException.class,
+          () -> Native.OpenH264TQEncoderSetConfig(encoder, throwing)));
+      assertEquals(0, Native.OpenH264TQEncoderSetConfig(encoder, config));
+    } finally {
+      Native.OpenH264TQEncoderDestroy(encoder);
+    }
+  }
+
+  /** Counts the getter calls the library makes on it. */
+  private static final class CountingLayer extends SpatialLayerConfig {
+    int reads;
+
+    @Override
+    public float getFrameRate() {
+      reads++;
+      return super.getFrameRate();
+    }
+  }
+
+  private void layerConfig() {
+    assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(0, new SpatialLayerConfig(), 0));
+    long encoder = newEncoder();
+    try {
+      for (int layer : new int[] {Integer.MIN_VALUE, -1, 4, 5, Integer.MAX_VALUE}) {
+        CountingLayer counting = new CountingLayer();
+        assertEquals(0, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, counting, layer));
+        assertEquals(0, counting.reads, "layer " + layer + " has no slot and is not read");
+        assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, null, layer));
+      }
+      for (int layer = 0; layer < EncoderConfig.MAX_SPATIAL_LAYERS; layer++) {
+        CountingLayer counting = new CountingLayer();
+        assertEquals(0, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, counting, layer));
+        assertEquals(1, counting.reads);
+        assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, null, layer));
+      }
+      assertNotNull(encodeValid(encoder, 0));
+    } finally {
+      Native.OpenH264TQEncoderDestroy(encoder);
+    }
+  }
+
+  private void applyConfigChanges() {
+    long encoder = newEncoder();
+    try {
+      assertEquals(0, Native.OpenH264TQEncoderSetConfig(encoder, new EncoderConfig()));
+      assertEquals(0,
+          Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, new SpatialLayerConfig(), 0));
+      for (long unused : LONGS) {
+        assertEquals(-1, Native.OpenH264TQEncoderApplyConfigChanges(0, unused));
+        assertEquals(0, Native.OpenH264TQEncoderApplyConfigChanges(encoder, unused), "stored");
+      }
+      assertNotNull(encodeValid(encoder, 0));
+      for (long unused : LONGS) {
+        assertEquals(0, Native.OpenH264TQEncoderApplyConfigChanges(encoder, unused), "applied");
+      }
+    } finally {
+      Native.OpenH264TQEncoderDestroy(encoder);
+    }
+  }
+
+  /** The arguments of one Encodei420 call, valid until a case spoils one of them. */
+  private static final class EncodeCall {
+    long handle;
+    int width = W;
+    int height = H;
+    byte[][] planes = TestPictures.planes(TestPictures.movingPattern(W, H, 0), W, H);
+    int[] strides = TestPictures.strides(W);
+    int[] offsets = new int[3];
+    long unused;
+    int[] outSize = sentinels(1);
+
+    byte[] run() {
+      byte[][] planeContents =
+          planes == null ? null : Arrays.stream(planes).map(p -> p == null ? null : p.clone())
+              .toArray(byte[][]::new);
+      int[] stridesBefore = strides == null ? null : strides.clone();
+      int[] offsetsBefore = offsets == null ? null : offsets.clone();
+      byte[] out =
+          Native.OpenH264TQEncoderEncodei420(
+              handle, width, height, planes, strides, offsets, unused, outSize);
+      assertTrue(Arrays.deepEquals(planeContents, planes), "the planes are not written");
+      assertArrayEquals(stridesBefore, strides, "strides are not written");
+      assertArrayEquals(offsetsBefore, offsets, "offsets are not written");
+      return out;
+    }
+  }
+
+  private static Map<String, Consumer<EncodeCall>> refusedEncodeCalls() {
+    Map<String, Consumer<EncodeCall>> cases = new LinkedHashMap<>();
+    cases.put("handle 0", c -> c.handle = 0);
+    for (int value : new int[] {Integer.MIN_VALUE, -2, 0, W + 2, Integer.MAX_VALUE}) {
+      cases.put("width " + value, c -> c.width = value);
+    }
+    for (int value : new int[] {Integer.MIN_VALUE, -2, 0, H + 2, Integer.MAX_VALUE}) {
+      cases.put("height " + value, c -> c.height = value);
+    }
+    cases.put("planes null", c -> c.planes = null);
+    cases.put("no planes", c -> c.planes = new byte[0][]);
+    cases.put("two planes", c -> c.planes = Arrays.copyOf(c.planes, 2));
+    cases.put("strides null", c -> c.strides = null);
+    cases.put("two strides", c -> c.strides = Arrays.copyOf(c.strides, 2));
+    cases.put("offsets null", c -> c.offsets = null);
+    cases.put("two offsets", c -> c.offsets = new int[2]);
+    cases.put("out size null", c -> c.outSize = null);
+    cases.put("out size empty", c -> c.outSize = new int[0]);
+    for (int plane = 0; plane < 3; plane++) {
+      int p = plane;
+      cases.put("plane " + p + " null", c -> c.planes[p] = null);
+      cases.put("plane " + p + " short", c -> c.planes[p] = Arrays.copyOf(c.planes[p],
+          c.planes[p].length - 1));
+      for (int stride : new int[] {Integer.MIN_VALUE, -1, 0, W / 2 - 1, Integer.MAX_VALUE}) {
+        cases.put("plane " + p + " stride " + stride, c -> c.strides[p] = stride);
+      }
+      for (int offset : new int[] {Integer.MIN_VALUE, -1, 1, Integer.MAX_VALUE}) {
+        cases.put("plane " + p + " offset " + offset, c -> c.offsets[p] = offset);
+      }
+    }
+    return cases;
+  }
+
+  private void encode() {
+    RecordingListener listener = new RecordingListener();
+    long encoder = newEncoder();
+    try {
+      listener.around(
+          () -> {
+            for (Map.Entry<String, Consumer<EncodeCall>> refused :
+                refusedEncodeCalls().entrySet()) {
+              EncodeCall call = new EncodeCall();
+              call.handle = encoder;
+              refused.getValue().accept(call);
+              assertNull(call.run(), refused.getKey());
+              if (call.outSize != null) {
+                assertUntouched(call.outSize, 0, refused.getKey());
+              }
+            }
+            assertEquals(1L, Native.OpenH264TQEncoderGetForceKeyFrame(encoder),
+                "no refused call reached the encoder");
+            for (long unused : LONGS) {
+              EncodeCall call = new EncodeCall();
+              call.handle = encoder;
+              call.unused = unused;
+              call.outSize = sentinels(4);
+              call.strides = Arrays.copyOf(call.strides, 8);
+              call.offsets = Arrays.copyOf(call.offsets, 8);
+              byte[] out = call.run();
+              assertNotNull(out);
+              assertEquals(out.length, call.outSize[0]);
+              assertUntouched(call.outSize, 1, "longer out size");
+            }
+          });
+      assertEquals(List.of(), listener.errors);
+    } finally {
+      Native.OpenH264TQEncoderDestroy(encoder);
+    }
+  }
+
+  private void storedFlags() {
+    long encoder = newEncoder();
+    long decoder = newDecoder();
+    try {
+      for (long value : LONGS) {
+        Native.OpenH264TQEncoderSetForceKeyFrame(0, value);
+        Native.OpenH264TQDecoderSetNeedsKeyFrame(0, value);
+        assertEquals(0L, Native.OpenH264TQEncoderGetForceKeyFrame(0));
+        assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(0));
+        Native.OpenH264TQEncoderSetForceKeyFrame(encoder, value);
+        Native.OpenH264TQDecoderSetNeedsKeyFrame(decoder, value);
+        assertEquals(value, Native.OpenH264TQEncoderGetForceKeyFrame(encoder));
+        assertEquals(value, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
+      }
+    } finally {
+      Native.OpenH264TQEncoderDestroy(encoder);
+      Native.OpenH264TQDecoderDestroy(decoder);
+    }
+  }
+
+  private void runtimeControls() {
+    for (long value : LONGS) {
+      assertEquals(-1L, Native.OpenH264TQEncoderGetBitrate(0));
+      Native.OpenH264TQEncoderSetBitrate(0, value);
+    }
+    for (int mode : INTS) {
+      assertEquals(-1, Native.OpenH264TQEncoderSetComplexityMode(0, mode));
+    }
+    RecordingListener listener = new RecordingListener();
+    long encoder = newEncoder();
+    try {
+      listener.around(
+          () -> {
+            for (long value : LONGS) {
+              Native.OpenH264TQEncoderSetBitrate(encoder, value);
+              assertEquals((long) (int) value, Native.OpenH264TQEncoderGetBitrate(encoder),
+                  "the low 32 bits are stored");
+            }
+            for (int mode : INTS) {
+              assertEquals(0, Native.OpenH264TQEncoderSetComplexityMode(encoder, mode));
+            }
+            Native.OpenH264TQEncoderSetComplexityMode(encoder, 0);
+            Native.OpenH264TQEncoderSetBitrate(encoder, 300);
+            int frame = 0;
+            assertNotNull(encodeValid(encoder, frame++));
+            for (long value : LONGS) {
+              Native.OpenH264TQEncoderSetBitrate(encoder, value);
+              assertNotNull(encodeValid(encoder, frame++), "bit rate " + value);
+            }
+            for (int mode : INTS) {
+              Native.OpenH264TQEncoderSetComplexityMode(encoder, mode);
+              assertNotNull(encodeValid(encoder, frame++), "complexity " + mode);
+            }
+          });
+      assertEquals(List.of(), listener.errors);
+    } finally {
+      Native.OpenH264TQEncoderDestroy(encoder);
+    }
+  }
+
+  private void decoderSetConfig() {
+    assertEquals(-1, Native.OpenH264TQDecoderSetConfig(0, new DecoderConfig()));
+    long decoder = newDecoder();
+    try {
+      assertEquals(-1, Native.OpenH264TQDecoderSetConfig(decoder, null));
+      assertEquals(0, Native.OpenH264TQDecoderSetConfig(decoder, new DecoderConfig()));
+    } finally {
+      Native.OpenH264TQDecoderDestroy(decoder);
+    }
+  }
+
+  /** The arguments of one Decode call, valid until a case spoils one of them. */
+  private static final class DecodeCall {
+    long handle;
+    byte[] bitstream;
+    int length;
+    int[][] out = {sentinels(1), sentinels(1), sentinels(3), sentinels(3), sentinels(1)};
+
+    byte[] run() {
+      byte[] before = bitstream == null ? null : bitstream.clone();
+      byte[] picture =
+          Native.OpenH264TQDecoderDecode(
+              handle, bitstream, length, out[0], out[1], out[2], out[3], out[4]);
+      assertArrayEquals(before, bitstream, "the bitstream is not written");
+      return picture;
+    }
+  }
+
+  private static final String[] OUT_NAMES = {"width", "height", "strides", "plane sizes",
+      "plane count"};
+  private static final int[] OUT_LENGTHS = {1, 1, 3, 3, 1};
+
+  private static Map<String, Consumer<DecodeCall>> refusedDecodeCalls() {
+    Map<String, Consumer<DecodeCall>> cases = new LinkedHashMap<>();
+    cases.put("handle 0", c -> c.handle = 0);
+    cases.put("end of stream before any data", c -> c.bitstream = null);
+    cases.put("empty bitstream", c -> c.bitstream = new byte[0]);
+    for (int length : new int[] {Integer.MIN_VALUE, -1, 0}) {
+      cases.put("length " + length, c -> c.length = length);
+    }
+    for (int i = 0; i < OUT_NAMES.length; i++) {
+      int index = i;
+      cases.put(OUT_NAMES[i] + " null", c -> c.out[index] = null);
+      cases.put(OUT_NAMES[i] + " short", c -> c.out[index] = sentinels(OUT_LENGTHS[index] - 1));
+    }
+    return cases;
+  }
+
+  private void decode() throws Exception {
+    byte[] idr;
+    try (H264Encoder encoder = new H264Encoder(new EncoderConfig())) {
+      idr = encoder.encode(H264EncoderTest.picture(W, H, 0)).data();
+    }
+    long decoder = newDecoder();
+    try {
+      for (Map.Entry<String, Consumer<DecodeCall>> refused : refusedDecodeCalls().entrySet()) {
+        DecodeCall call = new DecodeCall();
+        call.handle = decoder;
+        call.bitstream = idr;
+        call.length = idr.length;
+        refused.getValue().accept(call);
+        assertNull(call.run(), refused.getKey());
+        for (int[] out : call.out) {
+          if (out != null) {
+            assertUntouched(out, 0, refused.getKey());
+          }
+        }
+      }
+      assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
+      for (int length : new int[] {idr.length, idr.length + 1, Integer.MAX_VALUE}) {
+        DecodeCall call = new DecodeCall();
+        call.handle = decoder;
+        call.bitstream = idr;
+        call.length = length;
+        for (int i = 0; i < call.out.length; i++) {
+          call.out[i] = sentinels(OUT_LENGTHS[i] + 2);
+        }
+        byte[] picture = call.run();
+        assertNotNull(picture, "length " + length);
+        assertArrayEquals(new int[] {W, H}, new int[] {call.out[0][0], call.out[1][0]});
+        assertEquals(3, call.out[4][0]);
+        assertEquals(picture.length, call.out[3][0] + call.out[3][1] + call.out[3][2]);
+        for (int i = 0; i < call.out.length; i++) {
+          assertUntouched(call.out[i], OUT_LENGTHS[i], "longer " + OUT_NAMES[i]);
+        }
+      }
+    } finally {
+      Native.OpenH264TQDecoderDestroy(decoder);
+    }
+  }
+}
