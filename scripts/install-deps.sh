@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: packages
 # already present are not installed again. With the argument "windows" it
-# also installs the MinGW-w64 cross compiler and Wine for the Windows build.
+# also installs the MinGW-w64 cross compiler and Wine for the Windows build;
+# with "sanitizers", clang with its sanitizer and libFuzzer runtimes and the
+# symbolizer for their reports.
 set -eu
 packages=(
   cmake g++ make pkg-config
@@ -13,6 +15,8 @@ packages=(
 )
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
+elif [ "${1:-}" = sanitizers ]; then
+  packages+=(clang-14 libclang-rt-14-dev llvm-14)
 fi
 missing=()
 for package in "${packages[@]}"; do
