@@ -3,9 +3,11 @@ package tq.brindlecast.openh264;
 /**
  * Prepares a picture's planes for {@link Native#OpenH264TQEncoderEncodei420}. The library takes a
  * view of each plane's array, and the JVM makes that view by copying the whole array, so planes
- * that share one array (a packed picture) would have it copied once per plane. Such planes are
- * copied into three arrays of their own instead, kept from picture to picture: the JVM then copies
- * each plane once, after one copy of the picture here, rather than the whole array three times.
+ * that share one array (a packed picture) would have it copied once per plane. The first plane
+ * of each array goes to the library in place; a later plane of the same array is copied into an
+ * array of its own, kept from picture to picture. For a packed picture that is the two chroma
+ * planes: the JVM then copies the picture once and the chroma planes once more, rather than the
+ * whole picture three times.
  *
  * <p>Not thread-safe: the encoder calls it under its lock.
  */
@@ -15,36 +17,48 @@ final class PlaneStaging {
 
   private final byte[][] buffers = {new byte[0], new byte[0], new byte[0]};
 
-  /** Returns the picture's own planes when each has an array to itself, else staged copies. */
+  /** Returns the picture's planes, with those that repeat an earlier plane's array staged. */
   Input prepare(I420Picture picture) {
-    byte[][] planes = picture.planesForNative();
-    if (planes[0] != planes[1] && planes[1] != planes[2] && planes[0] != planes[2]) {
-      return new Input(planes, picture.stridesForNative(), picture.offsetsForNative());
-    }
-    int[] strides = new int[4];
-    for (int plane = 0; plane < 3; plane++) {
-      int rowWidth = plane == I420Picture.Y ? picture.width() : picture.chromaWidth();
-      int rows = plane == I420Picture.Y ? picture.height() : picture.chromaHeight();
-      if (buffers[plane].length != rowWidth * rows) {
-        buffers[plane] = new byte[rowWidth * rows];
+    byte[][] arrays = picture.planesForNative();
+    byte[][] planes = arrays.clone();
+    int[] strides = picture.stridesForNative();
+    int[] offsets = picture.offsetsForNative();
+    for (int plane = 1; plane < 3; plane++) {
+      if (sharesAnEarlierArray(arrays, plane)) {
+        planes[plane] = stage(picture, plane);
+        strides[plane] = picture.chromaWidth();
+        offsets[plane] = 0;
       }
-      copyRows(picture, plane, rowWidth, rows, buffers[plane]);
-      strides[plane] = rowWidth;
     }
-    return new Input(buffers.clone(), strides, new int[3]);
+    return new Input(planes, strides, offsets);
   }
 
-  private static void copyRows(
-      I420Picture picture, int plane, int rowWidth, int rows, byte[] target) {
+  private static boolean sharesAnEarlierArray(byte[][] arrays, int plane) {
+    for (int earlier = 0; earlier < plane; earlier++) {
+      if (arrays[earlier] == arrays[plane]) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  /** Copies a chroma plane, cut to its width, into this plane's buffer. */
+  private byte[] stage(I420Picture picture, int plane) {
+    int rowWidth = picture.chromaWidth();
+    int rows = picture.chromaHeight();
+    if (buffers[plane].length != rowWidth * rows) {
+      buffers[plane] = new byte[rowWidth * rows];
+    }
     byte[] source = picture.plane(plane);
     int stride = picture.stride(plane);
     int offset = picture.offset(plane);
     if (stride == rowWidth) {
-      System.arraycopy(source, offset, target, 0, rowWidth * rows);
-      return;
+      System.arraycopy(source, offset, buffers[plane], 0, rowWidth * rows);
+    } else {
+      for (int row = 0; row < rows; row++) {
+        System.arraycopy(source, offset + row * stride, buffers[plane], row * rowWidth, rowWidth);
+      }
     }
-    for (int row = 0; row < rows; row++) {
-      System.arraycopy(source, offset + row * stride, target, row * rowWidth, rowWidth);
-    }
+    return buffers[plane];
   }
 }

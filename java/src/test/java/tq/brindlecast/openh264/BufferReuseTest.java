@@ -48,11 +48,21 @@ class BufferReuseTest {
     return I420Picture.ofPlanes(WIDTH, HEIGHT, new byte[][] {all, all, all}, strides, starts);
   }
 
+  /** Y in an array of its own, U and V one after the other in a second array. */
+  private static I420Picture chromaInOneArray(byte[][] planes) {
+    byte[] chroma = new byte[planes[1].length + planes[2].length];
+    System.arraycopy(planes[1], 0, chroma, 0, planes[1].length);
+    System.arraycopy(planes[2], 0, chroma, planes[1].length, planes[2].length);
+    return I420Picture.ofPlanes(WIDTH, HEIGHT, new byte[][] {planes[0], chroma, chroma},
+        new int[] {WIDTH, WIDTH / 2, WIDTH / 2}, new int[] {0, 0, planes[1].length});
+  }
+
   @Test
-  void picturesSharingOneArrayEncodeToTheBytesOfSeparatePlanes() {
+  void picturesSharingArraysEncodeToTheBytesOfSeparatePlanes() {
     try (H264Encoder separate = newEncoder();
         H264Encoder packed = newEncoder();
-        H264Encoder padded = newEncoder()) {
+        H264Encoder padded = newEncoder();
+        H264Encoder chromaShared = newEncoder()) {
       for (int i = 0; i < PICTURES; i++) {
         byte[] source = TestPictures.movingPattern(WIDTH, HEIGHT, i);
         byte[][] planes = TestPictures.planes(source, WIDTH, HEIGHT);
@@ -64,6 +74,8 @@ class BufferReuseTest {
         EncodedFrame fromPadded = padded.encode(paddedInOneArray(source));
         assertArrayEquals(expected.data(), fromPacked.data(), "packed picture " + i);
         assertArrayEquals(expected.data(), fromPadded.data(), "padded picture " + i);
+        EncodedFrame fromChromaShared = chromaShared.encode(chromaInOneArray(planes));
+        assertArrayEquals(expected.data(), fromChromaShared.data(), "chroma-shared picture " + i);
       }
     }
   }
