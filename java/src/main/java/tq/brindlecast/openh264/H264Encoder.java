@@ -98,10 +98,10 @@ public final class H264Encoder implements AutoCloseable {
   /**
    * Encodes one picture.
    *
-   * <p>A picture whose planes share one array (as {@link I420Picture#fromPacked} makes them) is
-   * first copied into plane arrays the encoder keeps for the next picture, which is cheaper than
-   * handing the shared array to the library once per plane. Pictures with an array per plane go
-   * to the library as they are.
+   * <p>When planes share one array (as {@link I420Picture#fromPacked} makes them), the planes
+   * after the first are copied into arrays the encoder keeps for the next picture, which is
+   * cheaper than handing the shared array to the library once per plane. Pictures with an array
+   * per plane go to the library as they are.
    *
    * @param picture the picture; at least {@value #MIN_SIZE} pixels wide and high, with an even
    *     width and height
