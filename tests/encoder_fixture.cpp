@@ -7,68 +7,6 @@ using testing::_;
 using testing::Invoke;
 using testing::Return;
 
-const std::vector<std::string> kBaseGetters = {
-    "getUsageType",
-    "getRcMode",
-    "getMaxFrameRate",
-    "getComplexityMode",
-    "getIntraPeriod",
-    "getNumRefFrame",
-    "getParameterStrategy",
-    "getPrefixNalAddingControl",
-    "getEnableSsei",
-    "getSimulcastAvc",
-    "getPaddingFlag",
-    "getEntropyCodingModeFlag",
-    "getEnableFrameSkip",
-    "getMinQP",
-    "getMaxQP",
-    "getMaxNalSize",
-    "getEnableLongTermReference",
-    "getLtrNumber",
-    "getLtrMarkPeriod",
-    "getMultipleThreadIdc",
-    "getUseLoadBalancing",
-    "getLoopFilterDisableIdc",
-    "getLoopFilterAlphaC0Offset",
-    "getLoopFilterBetaOffset",
-    "getEnableDenoise",
-    "getEnableBackgroundDetection",
-    "getEnableAdaptiveQuant",
-    "getEnableFrameCroppingFlag",
-    "getEnableSceneChangeDetect",
-    "getIsLosslessLink",
-    "getTemporalLayers",
-    "getSpatialLayers",
-};
-
-const std::vector<std::string> kLayerGetters = {
-    "getFrameRate",
-    "getProfileIdc",
-    "getLevelIdc",
-    "getDLayerQp",
-    "getSliceMode",
-    "getSliceNum",
-    "getSliceSizeConstraint",
-    "getVideoSignalTypePresent",
-    "getVideoFormat",
-    "getFullRange",
-    "getColorDescriptionPresent",
-    "getColorPrimaries",
-    "getTransferCharacteristics",
-    "getColorMatrix",
-    "getAspectRatioPresent",
-    "getAspectRatio",
-    "getAspectRatioExtWidth",
-    "getAspectRatioExtHeight",
-    "getSliceMBNum",
-};
-
-bool IsCharGetter(const std::string& name) {
-  return name == "getVideoFormat" || name == "getColorPrimaries" ||
-         name == "getTransferCharacteristics" || name == "getColorMatrix";
-}
-
 EncoderTest::EncoderTest() {
   handle = Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderCreate(env(), cls(), nullptr,
                                                                        nullptr, nullptr, nullptr);

@@ -14,15 +14,11 @@
 #include "encoder/encoder_params.h"
 #include "encoder/frame_encoding.h"
 #include "encoder/runtime_controls.h"
+#include "tests/encoder_getters.h"
 #include "tests/fakes/fake_jni.h"
 #include "tests/fakes/fake_openh264.h"
 
 namespace encodertest {
-
-// The base-configuration getters in the order they are read.
-extern const std::vector<std::string> kBaseGetters;
-// The spatial-layer getters in the order they are read (slice array last).
-extern const std::vector<std::string> kLayerGetters;
 
 // The Java arrays of one picture handed to the encoder.
 struct Picture {
@@ -31,9 +27,6 @@ struct Picture {
   jintArray offsets;
   fakejni::IntArray* outFrameSize;
 };
-
-// True for the four layer getters with the signature "()C".
-bool IsCharGetter(const std::string& name);
 
 class EncoderTest : public testing::Test {
  protected:
