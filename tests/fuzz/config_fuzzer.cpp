@@ -11,9 +11,9 @@
 // take the word's bits, char getters its low 16 bits.
 //
 // The picture is a smooth gradient, not fuzzed: OpenH264 2.3.1 writes past
-// its frame buffer when a picture split into several slices encodes to more
-// bytes than the raw picture (noise at a low QP), whatever the bridge does.
-// That fault needs detailed content; this target is about the configuration.
+// its frame buffer when several threads encode a picture's slices and these
+// add up to more bytes than the raw picture (detailed content at a low QP).
+// That fault needs such content; this target is about the configuration.
 #include <jni.h>
 
 #include <cstddef>
