@@ -22,7 +22,6 @@ import java.util.stream.Collectors;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.DynamicTest;
 import org.junit.jupiter.api.TestFactory;
-import org.junit.jupiter.api.function.Executable;
 
 /**
  * Every native of {@link Native} called with null, zero, negative, too-short and oversized
@@ -37,17 +36,21 @@ class NativeArgumentSweepTest {
   private static final int[] INTS = {Integer.MIN_VALUE, -1, 0, 4, Integer.MAX_VALUE};
   private static final Object[] CALLBACKS = {null, new Object(), "callback", new int[0]};
 
-  private record Sweep(List<String> natives, Executable body) {}
+  /** A sweep gets a fresh encoder and decoder context, destroyed after it. */
+  private interface Body {
+    void run(long encoder, long decoder) throws Exception;
+  }
+
+  private record Sweep(List<String> natives, Body body) {}
 
   @TestFactory
   Stream<DynamicTest> everyNativeIsSwept() {
     List<Sweep> sweeps =
         List.of(
-            new Sweep(List.of("OpenH264TQEncoderCreate", "OpenH264TQEncoderDestroy"),
-                () -> createAndDestroy(true)),
-            new Sweep(List.of("OpenH264TQDecoderCreate", "OpenH264TQDecoderDestroy"),
-                () -> createAndDestroy(false)),
-            new Sweep(List.of("OpenH264TQEncoderSetConfig"), this::encoderSetConfig),
+            new Sweep(List.of("OpenH264TQEncoderCreate", "OpenH264TQEncoderDestroy",
+                "OpenH264TQDecoderCreate", "OpenH264TQDecoderDestroy"), this::createAndDestroy),
+            new Sweep(List.of("OpenH264TQEncoderSetConfig", "OpenH264TQDecoderSetConfig"),
+                this::setConfig),
             new Sweep(List.of("OpenH264TQEncoderSetSpatialLayerConfig"), this::layerConfig),
             new Sweep(List.of("OpenH264TQEncoderApplyConfigChanges"), this::applyConfigChanges),
             new Sweep(List.of("OpenH264TQEncoderEncodei420"), this::encode),
@@ -59,7 +62,6 @@ class NativeArgumentSweepTest {
                 List.of("OpenH264TQEncoderGetBitrate", "OpenH264TQEncoderSetBitrate",
                     "OpenH264TQEncoderSetComplexityMode"),
                 this::runtimeControls),
-            new Sweep(List.of("OpenH264TQDecoderSetConfig"), this::decoderSetConfig),
             new Sweep(List.of("OpenH264TQDecoderDecode"), this::decode));
     Set<String> natives =
         Arrays.stream(Native.class.getDeclaredMethods())
@@ -71,7 +73,24 @@ class NativeArgumentSweepTest {
             .collect(Collectors.toCollection(TreeSet::new));
     assertEquals(natives, swept, "every native has a sweep");
     return sweeps.stream()
-        .map(s -> DynamicTest.dynamicTest(String.join(", ", s.natives()), s.body()));
+        .map(s -> DynamicTest.dynamicTest(String.join(", ", s.natives()), () -> run(s.body())));
+  }
+
+  private static void run(Body body) throws Exception {
+    long encoder = Native.OpenH264TQEncoderCreate(null, null, null, null);
+    long decoder = Native.OpenH264TQDecoderCreate(null, null, null, null);
+    RecordingListener listener = new RecordingListener();
+    MessageListener previous = Native.setThreadMessageListener(listener);
+    try {
+      assertNotEquals(0L, encoder);
+      assertNotEquals(0L, decoder);
+      body.run(encoder, decoder);
+    } finally {
+      Native.setThreadMessageListener(previous);
+      Native.OpenH264TQEncoderDestroy(encoder);
+      Native.OpenH264TQDecoderDestroy(decoder);
+    }
+    assertEquals(List.of(), listener.errors, "no call failed inside OpenH264");
   }
 
   private static int[] sentinels(int length) {
@@ -86,18 +105,6 @@ class NativeArgumentSweepTest {
     }
   }
 
-  private static long newEncoder() {
-    long handle = Native.OpenH264TQEncoderCreate(null, null, null, null);
-    assertNotEquals(0L, handle);
-    return handle;
-  }
-
-  private static long newDecoder() {
-    long handle = Native.OpenH264TQDecoderCreate(null, null, null, null);
-    assertNotEquals(0L, handle);
-    return handle;
-  }
-
   /** Encodes one valid picture; returns the array, or null. */
   private static byte[] encodeValid(long encoder, int frame) {
     byte[] packed = TestPictures.movingPattern(W, H, frame);
@@ -105,46 +112,37 @@ class NativeArgumentSweepTest {
         TestPictures.strides(W), new int[3], 0, new int[1]);
   }
 
-  private void createAndDestroy(boolean encoder) {
-    for (Object a : CALLBACKS) {
-      for (Object b : CALLBACKS) {
-        long handle =
-            encoder
-                ? Native.OpenH264TQEncoderCreate(a, b, b, a)
-                : Native.OpenH264TQDecoderCreate(a, b, b, a);
-        assertNotEquals(0L, handle, "callbacks are kept, never used as objects");
-        if (encoder) {
-          assertNotNull(encodeValid(handle, 0), "allocation goes through AllocCallback");
-          Native.OpenH264TQEncoderDestroy(handle);
-        } else {
-          Native.OpenH264TQDecoderDestroy(handle);
-        }
-      }
+  private void createAndDestroy(long unusedEncoder, long unusedDecoder) {
+    for (Object callback : CALLBACKS) {
+      long encoder = Native.OpenH264TQEncoderCreate(callback, callback, callback, callback);
+      assertNotEquals(0L, encoder, "callbacks are kept, never used as objects");
+      assertNotNull(encodeValid(encoder, 0), "the output comes from AllocCallback all the same");
+      Native.OpenH264TQEncoderDestroy(encoder);
+      long decoder = Native.OpenH264TQDecoderCreate(callback, callback, callback, callback);
+      assertNotEquals(0L, decoder);
+      Native.OpenH264TQDecoderDestroy(decoder);
     }
     Native.OpenH264TQEncoderDestroy(0);
     Native.OpenH264TQDecoderDestroy(0);
   }
 
-  private void encoderSetConfig() {
-    EncoderConfig config = new EncoderConfig();
-    assertEquals(-1, Native.OpenH264TQEncoderSetConfig(0, config));
-    long encoder = newEncoder();
-    try {
-      assertEquals(-1, Native.OpenH264TQEncoderSetConfig(encoder, null));
-      IllegalStateException failure = new IllegalStateException("getter failed");
-      EncoderConfig throwing =
-          new EncoderConfig() {
-            @Override
-            public int getMaxQP() {
-              throw failure;
-            }
-          };
-      assertSame(failure, assertThrows(IllegalStateException.class,
-          () -> Native.OpenH264TQEncoderSetConfig(encoder, throwing)));
-      assertEquals(0, Native.OpenH264TQEncoderSetConfig(encoder, config));
-    } finally {
-      Native.OpenH264TQEncoderDestroy(encoder);
-    }
+  private void setConfig(long encoder, long decoder) {
+    assertEquals(-1, Native.OpenH264TQEncoderSetConfig(0, new EncoderConfig()));
+    assertEquals(-1, Native.OpenH264TQDecoderSetConfig(0, new DecoderConfig()));
+    assertEquals(-1, Native.OpenH264TQEncoderSetConfig(encoder, null));
+    assertEquals(-1, Native.OpenH264TQDecoderSetConfig(decoder, null));
+    IllegalStateException failure = new IllegalStateException("getter failed");
+    EncoderConfig throwing =
+        new EncoderConfig() {
+          @Override
+          public int getMaxQP() {
+            throw failure;
+          }
+        };
+    assertSame(failure, assertThrows(IllegalStateException.class,
+        () -> Native.OpenH264TQEncoderSetConfig(encoder, throwing)));
+    assertEquals(0, Native.OpenH264TQEncoderSetConfig(encoder, new EncoderConfig()));
+    assertEquals(0, Native.OpenH264TQDecoderSetConfig(decoder, new DecoderConfig()));
   }
 
   /** Counts the getter calls the library makes on it. */
@@ -158,44 +156,29 @@ class NativeArgumentSweepTest {
     }
   }
 
-  private void layerConfig() {
+  private void layerConfig(long encoder, long unused) {
     assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(0, new SpatialLayerConfig(), 0));
-    long encoder = newEncoder();
-    try {
-      for (int layer : new int[] {Integer.MIN_VALUE, -1, 4, 5, Integer.MAX_VALUE}) {
-        CountingLayer counting = new CountingLayer();
-        assertEquals(0, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, counting, layer));
-        assertEquals(0, counting.reads, "layer " + layer + " has no slot and is not read");
-        assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, null, layer));
-      }
-      for (int layer = 0; layer < EncoderConfig.MAX_SPATIAL_LAYERS; layer++) {
-        CountingLayer counting = new CountingLayer();
-        assertEquals(0, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, counting, layer));
-        assertEquals(1, counting.reads);
-        assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, null, layer));
-      }
-      assertNotNull(encodeValid(encoder, 0));
-    } finally {
-      Native.OpenH264TQEncoderDestroy(encoder);
+    for (int layer : new int[] {Integer.MIN_VALUE, -1, 0, 3, 4, Integer.MAX_VALUE}) {
+      CountingLayer counting = new CountingLayer();
+      assertEquals(0, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, counting, layer));
+      boolean slot = layer >= 0 && layer < EncoderConfig.MAX_SPATIAL_LAYERS;
+      assertEquals(slot ? 1 : 0, counting.reads, "layer " + layer + " is read only into a slot");
+      assertEquals(-1, Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, null, layer));
     }
+    assertNotNull(encodeValid(encoder, 0));
   }
 
-  private void applyConfigChanges() {
-    long encoder = newEncoder();
-    try {
-      assertEquals(0, Native.OpenH264TQEncoderSetConfig(encoder, new EncoderConfig()));
-      assertEquals(0,
-          Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, new SpatialLayerConfig(), 0));
-      for (long unused : LONGS) {
-        assertEquals(-1, Native.OpenH264TQEncoderApplyConfigChanges(0, unused));
-        assertEquals(0, Native.OpenH264TQEncoderApplyConfigChanges(encoder, unused), "stored");
-      }
-      assertNotNull(encodeValid(encoder, 0));
-      for (long unused : LONGS) {
-        assertEquals(0, Native.OpenH264TQEncoderApplyConfigChanges(encoder, unused), "applied");
-      }
-    } finally {
-      Native.OpenH264TQEncoderDestroy(encoder);
+  private void applyConfigChanges(long encoder, long unused) {
+    assertEquals(0, Native.OpenH264TQEncoderSetConfig(encoder, new EncoderConfig()));
+    assertEquals(0,
+        Native.OpenH264TQEncoderSetSpatialLayerConfig(encoder, new SpatialLayerConfig(), 0));
+    for (long value : LONGS) {
+      assertEquals(-1, Native.OpenH264TQEncoderApplyConfigChanges(0, value));
+      assertEquals(0, Native.OpenH264TQEncoderApplyConfigChanges(encoder, value), "stored");
+    }
+    assertNotNull(encodeValid(encoder, 0));
+    for (long value : LONGS) {
+      assertEquals(0, Native.OpenH264TQEncoderApplyConfigChanges(encoder, value), "applied");
     }
   }
 
@@ -209,6 +192,10 @@ class NativeArgumentSweepTest {
     int[] offsets = new int[3];
     long unused;
     int[] outSize = sentinels(1);
+
+    EncodeCall(long handle) {
+      this.handle = handle;
+    }
 
     byte[] run() {
       byte[][] planeContents =
@@ -259,111 +246,68 @@ class NativeArgumentSweepTest {
     return cases;
   }
 
-  private void encode() {
-    RecordingListener listener = new RecordingListener();
-    long encoder = newEncoder();
-    try {
-      listener.around(
-          () -> {
-            for (Map.Entry<String, Consumer<EncodeCall>> refused :
-                refusedEncodeCalls().entrySet()) {
-              EncodeCall call = new EncodeCall();
-              call.handle = encoder;
-              refused.getValue().accept(call);
-              assertNull(call.run(), refused.getKey());
-              if (call.outSize != null) {
-                assertUntouched(call.outSize, 0, refused.getKey());
-              }
-            }
-            assertEquals(1L, Native.OpenH264TQEncoderGetForceKeyFrame(encoder),
-                "no refused call reached the encoder");
-            for (long unused : LONGS) {
-              EncodeCall call = new EncodeCall();
-              call.handle = encoder;
-              call.unused = unused;
-              call.outSize = sentinels(4);
-              call.strides = Arrays.copyOf(call.strides, 8);
-              call.offsets = Arrays.copyOf(call.offsets, 8);
-              byte[] out = call.run();
-              assertNotNull(out);
-              assertEquals(out.length, call.outSize[0]);
-              assertUntouched(call.outSize, 1, "longer out size");
-            }
-          });
-      assertEquals(List.of(), listener.errors);
-    } finally {
-      Native.OpenH264TQEncoderDestroy(encoder);
-    }
-  }
-
-  private void storedFlags() {
-    long encoder = newEncoder();
-    long decoder = newDecoder();
-    try {
-      for (long value : LONGS) {
-        Native.OpenH264TQEncoderSetForceKeyFrame(0, value);
-        Native.OpenH264TQDecoderSetNeedsKeyFrame(0, value);
-        assertEquals(0L, Native.OpenH264TQEncoderGetForceKeyFrame(0));
-        assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(0));
-        Native.OpenH264TQEncoderSetForceKeyFrame(encoder, value);
-        Native.OpenH264TQDecoderSetNeedsKeyFrame(decoder, value);
-        assertEquals(value, Native.OpenH264TQEncoderGetForceKeyFrame(encoder));
-        assertEquals(value, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
+  private void encode(long encoder, long unused) {
+    for (Map.Entry<String, Consumer<EncodeCall>> refused : refusedEncodeCalls().entrySet()) {
+      EncodeCall call = new EncodeCall(encoder);
+      refused.getValue().accept(call);
+      assertNull(call.run(), refused.getKey());
+      if (call.outSize != null) {
+        assertUntouched(call.outSize, 0, refused.getKey());
       }
-    } finally {
-      Native.OpenH264TQEncoderDestroy(encoder);
-      Native.OpenH264TQDecoderDestroy(decoder);
+    }
+    assertEquals(1L, Native.OpenH264TQEncoderGetForceKeyFrame(encoder),
+        "no refused call reached the encoder");
+    for (long value : LONGS) {
+      EncodeCall call = new EncodeCall(encoder);
+      call.unused = value;
+      call.outSize = sentinels(4);
+      call.strides = Arrays.copyOf(call.strides, 8);
+      call.offsets = Arrays.copyOf(call.offsets, 8);
+      byte[] out = call.run();
+      assertNotNull(out);
+      assertEquals(out.length, call.outSize[0]);
+      assertUntouched(call.outSize, 1, "longer out size");
     }
   }
 
-  private void runtimeControls() {
+  private void storedFlags(long encoder, long decoder) {
+    for (long value : LONGS) {
+      Native.OpenH264TQEncoderSetForceKeyFrame(0, value);
+      Native.OpenH264TQDecoderSetNeedsKeyFrame(0, value);
+      assertEquals(0L, Native.OpenH264TQEncoderGetForceKeyFrame(0));
+      assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(0));
+      Native.OpenH264TQEncoderSetForceKeyFrame(encoder, value);
+      Native.OpenH264TQDecoderSetNeedsKeyFrame(decoder, value);
+      assertEquals(value, Native.OpenH264TQEncoderGetForceKeyFrame(encoder));
+      assertEquals(value, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
+    }
+  }
+
+  private void runtimeControls(long encoder, long unused) {
+    // Before the first picture both are only stored.
     for (long value : LONGS) {
       assertEquals(-1L, Native.OpenH264TQEncoderGetBitrate(0));
       Native.OpenH264TQEncoderSetBitrate(0, value);
+      Native.OpenH264TQEncoderSetBitrate(encoder, value);
+      assertEquals((long) (int) value, Native.OpenH264TQEncoderGetBitrate(encoder),
+          "the low 32 bits are stored");
     }
     for (int mode : INTS) {
       assertEquals(-1, Native.OpenH264TQEncoderSetComplexityMode(0, mode));
+      assertEquals(0, Native.OpenH264TQEncoderSetComplexityMode(encoder, mode));
     }
-    RecordingListener listener = new RecordingListener();
-    long encoder = newEncoder();
-    try {
-      listener.around(
-          () -> {
-            for (long value : LONGS) {
-              Native.OpenH264TQEncoderSetBitrate(encoder, value);
-              assertEquals((long) (int) value, Native.OpenH264TQEncoderGetBitrate(encoder),
-                  "the low 32 bits are stored");
-            }
-            for (int mode : INTS) {
-              assertEquals(0, Native.OpenH264TQEncoderSetComplexityMode(encoder, mode));
-            }
-            Native.OpenH264TQEncoderSetComplexityMode(encoder, 0);
-            Native.OpenH264TQEncoderSetBitrate(encoder, 300);
-            int frame = 0;
-            assertNotNull(encodeValid(encoder, frame++));
-            for (long value : LONGS) {
-              Native.OpenH264TQEncoderSetBitrate(encoder, value);
-              assertNotNull(encodeValid(encoder, frame++), "bit rate " + value);
-            }
-            for (int mode : INTS) {
-              Native.OpenH264TQEncoderSetComplexityMode(encoder, mode);
-              assertNotNull(encodeValid(encoder, frame++), "complexity " + mode);
-            }
-          });
-      assertEquals(List.of(), listener.errors);
-    } finally {
-      Native.OpenH264TQEncoderDestroy(encoder);
+    // A running encoder refuses what it cannot take and goes on encoding.
+    Native.OpenH264TQEncoderSetComplexityMode(encoder, 0);
+    Native.OpenH264TQEncoderSetBitrate(encoder, 300);
+    int frame = 0;
+    assertNotNull(encodeValid(encoder, frame++));
+    for (long value : LONGS) {
+      Native.OpenH264TQEncoderSetBitrate(encoder, value);
+      assertNotNull(encodeValid(encoder, frame++), "bit rate " + value);
     }
-  }
-
-  private void decoderSetConfig() {
-    assertEquals(-1, Native.OpenH264TQDecoderSetConfig(0, new DecoderConfig()));
-    long decoder = newDecoder();
-    try {
-      assertEquals(-1, Native.OpenH264TQDecoderSetConfig(decoder, null));
-      assertEquals(0, Native.OpenH264TQDecoderSetConfig(decoder, new DecoderConfig()));
-    } finally {
-      Native.OpenH264TQDecoderDestroy(decoder);
+    for (int mode : INTS) {
+      Native.OpenH264TQEncoderSetComplexityMode(encoder, mode);
+      assertNotNull(encodeValid(encoder, frame++), "complexity " + mode);
     }
   }
 
@@ -373,6 +317,12 @@ class NativeArgumentSweepTest {
     byte[] bitstream;
     int length;
     int[][] out = {sentinels(1), sentinels(1), sentinels(3), sentinels(3), sentinels(1)};
+
+    DecodeCall(long handle, byte[] bitstream, int length) {
+      this.handle = handle;
+      this.bitstream = bitstream;
+      this.length = length;
+    }
 
     byte[] run() {
       byte[] before = bitstream == null ? null : bitstream.clone();
@@ -404,46 +354,35 @@ class NativeArgumentSweepTest {
     return cases;
   }
 
-  private void decode() throws Exception {
+  private void decode(long unused, long decoder) {
     byte[] idr;
     try (H264Encoder encoder = new H264Encoder(new EncoderConfig())) {
       idr = encoder.encode(H264EncoderTest.picture(W, H, 0)).data();
     }
-    long decoder = newDecoder();
-    try {
-      for (Map.Entry<String, Consumer<DecodeCall>> refused : refusedDecodeCalls().entrySet()) {
-        DecodeCall call = new DecodeCall();
-        call.handle = decoder;
-        call.bitstream = idr;
-        call.length = idr.length;
-        refused.getValue().accept(call);
-        assertNull(call.run(), refused.getKey());
-        for (int[] out : call.out) {
-          if (out != null) {
-            assertUntouched(out, 0, refused.getKey());
-          }
+    for (Map.Entry<String, Consumer<DecodeCall>> refused : refusedDecodeCalls().entrySet()) {
+      DecodeCall call = new DecodeCall(decoder, idr, idr.length);
+      refused.getValue().accept(call);
+      assertNull(call.run(), refused.getKey());
+      for (int[] out : call.out) {
+        if (out != null) {
+          assertUntouched(out, 0, refused.getKey());
         }
       }
-      assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
-      for (int length : new int[] {idr.length, idr.length + 1, Integer.MAX_VALUE}) {
-        DecodeCall call = new DecodeCall();
-        call.handle = decoder;
-        call.bitstream = idr;
-        call.length = length;
-        for (int i = 0; i < call.out.length; i++) {
-          call.out[i] = sentinels(OUT_LENGTHS[i] + 2);
-        }
-        byte[] picture = call.run();
-        assertNotNull(picture, "length " + length);
-        assertArrayEquals(new int[] {W, H}, new int[] {call.out[0][0], call.out[1][0]});
-        assertEquals(3, call.out[4][0]);
-        assertEquals(picture.length, call.out[3][0] + call.out[3][1] + call.out[3][2]);
-        for (int i = 0; i < call.out.length; i++) {
-          assertUntouched(call.out[i], OUT_LENGTHS[i], "longer " + OUT_NAMES[i]);
-        }
+    }
+    assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
+    for (int length : new int[] {idr.length, idr.length + 1, Integer.MAX_VALUE}) {
+      DecodeCall call = new DecodeCall(decoder, idr, length);
+      for (int i = 0; i < call.out.length; i++) {
+        call.out[i] = sentinels(OUT_LENGTHS[i] + 2);
       }
-    } finally {
-      Native.OpenH264TQDecoderDestroy(decoder);
+      byte[] picture = call.run();
+      assertNotNull(picture, "length " + length);
+      assertArrayEquals(new int[] {W, H}, new int[] {call.out[0][0], call.out[1][0]});
+      assertEquals(3, call.out[4][0]);
+      assertEquals(picture.length, call.out[3][0] + call.out[3][1] + call.out[3][2]);
+      for (int i = 0; i < call.out.length; i++) {
+        assertUntouched(call.out[i], OUT_LENGTHS[i], "longer " + OUT_NAMES[i]);
+      }
     }
   }
 }
