@@ -7,3 +7,7 @@ extern "C" int JavaExceptionPending(JNIEnv* env) {
 extern "C" void ClearPendingJavaException(JNIEnv* env) {
   if (env->ExceptionCheck()) env->ExceptionClear();
 }
+
+extern "C" int ReserveLocalReferences(JNIEnv* env, jint count) {
+  return env->EnsureLocalCapacity(count) == 0;
+}

@@ -15,6 +15,11 @@ int JavaExceptionPending(JNIEnv* env);
 // Drops a pending exception, if any (used where a failure is not fatal).
 void ClearPendingJavaException(JNIEnv* env);
 
+// Makes room for `count` local references: an entry point that reads many
+// getters keeps one class reference per getter until it returns, more than
+// the 16 JNI guarantees. False (OutOfMemoryError pending) if there is none.
+int ReserveLocalReferences(JNIEnv* env, jint count);
+
 #ifdef __cplusplus
 }
 #endif

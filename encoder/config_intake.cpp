@@ -8,6 +8,9 @@
 namespace {
 
 enum { kConfigFailed = -1 };
+// Local references an intake holds at most: a class per getter, the slice
+// array and a message, with room to spare.
+enum { kIntakeLocalReferences = 48 };
 const int kSliceMbBytes = kSliceMbEntries * 4;
 
 // Each Read* stores one getter's value and says whether reading may go on;
@@ -104,6 +107,7 @@ extern "C" JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQ
     JNIEnv* env, jclass cls, jlong handle, jobject configObject) {
   EncoderContext* context = EncoderFromHandle(handle);
   if (context == nullptr || configObject == nullptr) return kConfigFailed;
+  if (!ReserveLocalReferences(env, kIntakeLocalReferences)) return kConfigFailed;
   Reader read = {env, cls, configObject, true};
   ReadBaseConfig(read, &context->config);
   return read.ok ? 0 : kConfigFailed;
@@ -116,6 +120,7 @@ Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderSetSpatialLayerConfig(JNIEn
                                                                            jint layer) {
   EncoderContext* context = EncoderFromHandle(handle);
   if (context == nullptr || layerObject == nullptr) return kConfigFailed;
+  if (!ReserveLocalReferences(env, kIntakeLocalReferences)) return kConfigFailed;
   SendMessage(env, cls, context->debugChannel,
               "openh264 encode: OpenH264 native encoder setting spatial layer %d config.", layer);
   // Only the four layer slots exist; another index stores nothing.

@@ -16,7 +16,7 @@ trap 'rm -f "$log"' EXIT
   --details=tree "$@" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
 
-jni_problems=$(grep -E 'FATAL ERROR in native method|WARNING in native method|JNI (ERROR|WARNING)' "$log" |
+jni_problems=$(grep -E 'FATAL ERROR in native method|WARNING in native method|WARNING: JNI|JNI (ERROR|WARNING)' "$log" |
   grep -v 'without checking exceptions')
 if [ -n "$jni_problems" ]; then
   echo "-Xcheck:jni reported problems:"

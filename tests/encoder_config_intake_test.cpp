@@ -31,6 +31,9 @@ class ConfigIntake : public EncoderTest {
 TEST_F(ConfigIntake, BaseConfigReadsEveryGetterOnceInStorageOrderAndSendsNothing) {
   EXPECT_EQ(SetConfig(BaseConfig()), 0);
   EXPECT_EQ(GetterCalls(jvm), kBaseGetters);
+  // One class reference per getter outlives the 16 JNI guarantees, so room
+  // is made first.
+  EXPECT_EQ(jvm.calls.front(), "EnsureLocalCapacity 48");
   const EncoderBaseConfig& config = context()->config;
   EXPECT_EQ(config.iUsageType, 1);
   EXPECT_EQ(config.iRCMode, 2);

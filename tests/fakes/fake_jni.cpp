@@ -309,6 +309,11 @@ void JNICALL ExceptionClear(JNIEnv* env) {
   jvm.pendingException.clear();
 }
 
+jint JNICALL EnsureLocalCapacity(JNIEnv* env, jint capacity) {
+  Enter(FakeJvm::From(env), "EnsureLocalCapacity " + std::to_string(capacity));
+  return 0;
+}
+
 void JNICALL DeleteLocalRef(JNIEnv* env, jobject object) {
   Enter(FakeJvm::From(env), "DeleteLocalRef " + NameOf(object), true);
 }
@@ -345,6 +350,7 @@ FakeJvm::FakeJvm() {
   table_.ExceptionCheck = ExceptionCheck;
   table_.ExceptionClear = ExceptionClear;
   table_.DeleteLocalRef = DeleteLocalRef;
+  table_.EnsureLocalCapacity = EnsureLocalCapacity;
   holder_.env.functions = &table_;
   holder_.jvm = this;
 
