@@ -99,6 +99,21 @@ void ApplySizeAndBitrate(const EncoderContext& context, SEncParamExt* params) {
   }
 }
 
+// OpenH264 2.3 writes past its frame buffer when several threads encode
+// several slices of a picture that codes larger than the raw picture (noisy
+// content at a low QP); with one thread it refuses that picture instead. So a
+// picture cut into slices is encoded by one thread.
+void KeepSlicedPicturesOnOneThread(SEncParamExt* params) {
+  int layers = params->iSpatialLayerNum < 1 ? 1 : params->iSpatialLayerNum;
+  if (layers > kSpatialLayerSlots) layers = kSpatialLayerSlots;
+  for (int i = 0; i < layers; ++i) {
+    if (params->sSpatialLayers[i].sSliceArgument.uiSliceMode != SM_SINGLE_SLICE) {
+      params->iMultipleThreadIdc = 1;
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int32_t BitrateToBitsPerSecond(int32_t bitrateUnits) {
@@ -127,6 +142,7 @@ extern "C" int OpenH264TQEncoderBuildEncoderParams(JNIEnv* env, jclass cls, Enco
     CopyLayerConfig(context->layerConfig[i], &params->sSpatialLayers[i]);
   }
   ApplySizeAndBitrate(*context, params);
+  KeepSlicedPicturesOnOneThread(params);
   return 0;
 }
 

@@ -130,6 +130,25 @@ TEST_F(ParameterBuilding, AllFourLayersGetThePictureSizeAndTheWholeBitrate) {
   context()->encoder = nullptr;
 }
 
+TEST_F(ParameterBuilding, SlicedPicturesAreEncodedByOneThread) {
+  context()->encoder = &openh264.encoder;
+  context()->config.iSpatialLayerNum = 2;
+  context()->config.iMultipleThreadIdc = 0;
+  for (EncoderLayerConfig& layer : context()->layerConfig) layer.uiSliceMode = SM_SINGLE_SLICE;
+  SEncParamExt params;
+  ASSERT_EQ(Build(&params), 0);
+  EXPECT_EQ(params.iMultipleThreadIdc, 0) << "single slices keep the thread setting";
+
+  context()->layerConfig[3].uiSliceMode = SM_FIXEDSLCNUM_SLICE;
+  ASSERT_EQ(Build(&params), 0);
+  EXPECT_EQ(params.iMultipleThreadIdc, 0) << "an unused layer does not count";
+
+  context()->layerConfig[1].uiSliceMode = SM_RASTER_SLICE;
+  ASSERT_EQ(Build(&params), 0);
+  EXPECT_EQ(params.iMultipleThreadIdc, 1);
+  context()->encoder = nullptr;
+}
+
 TEST(BitrateArithmetic, SaturatesInsteadOfOverflowing) {
   EXPECT_EQ(BitrateToBitsPerSecond(320), 327680);
   EXPECT_EQ(BitrateToBitsPerSecond(2097151), 2147482624);

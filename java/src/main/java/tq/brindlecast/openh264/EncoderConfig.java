@@ -402,7 +402,9 @@ public class EncoderConfig {
 
   /**
    * Sets the thread setting: 0 automatic, 1 one thread, more: that many threads (OpenH264 caps
-   * it). At most 65535, the largest value OpenH264's field holds.
+   * it). At most 65535, the largest value OpenH264's field holds. A picture cut into several
+   * slices is always encoded by one thread: OpenH264 2.3 overruns its buffer when several threads
+   * write the slices of a picture that codes larger than the raw picture.
    */
   public EncoderConfig setMultipleThreadIdc(int multipleThreadIdc) {
     this.multipleThreadIdc = Checks.inRange("multipleThreadIdc", multipleThreadIdc, 0, 0xFFFF);

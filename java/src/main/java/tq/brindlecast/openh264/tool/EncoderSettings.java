@@ -27,7 +27,7 @@ final class EncoderSettings {
         --complexity LEVEL  encoder effort: low (default), medium, high
         --entropy CODING    cavlc (default, Constrained Baseline) or cabac (Main/High)
         --slices N          slices per picture, 1 to 32 (default 1)
-        --threads N         encoder threads; 0: one per core (default 1)
+        --threads N         encoder threads; 0: one per core (default 1); one with --slices
         --frame-skip on|off whether rate control may skip pictures (default on)
       """;
 
