@@ -103,11 +103,12 @@ void ApplySizeAndBitrate(const EncoderContext& context, SEncParamExt* params) {
 // several slices of a picture that codes larger than the raw picture (noisy
 // content at a low QP); with one thread it refuses that picture instead. So a
 // picture cut into slices is encoded by one thread.
-void KeepSlicedPicturesOnOneThread(SEncParamExt* params) {
-  int layers = params->iSpatialLayerNum < 1 ? 1 : params->iSpatialLayerNum;
+void KeepSlicedPicturesOnOneThread(const EncoderContext& context, SEncParamExt* params) {
+  // Read from the stored ints: the enum field may hold a value its type lacks.
+  int layers = context.config.iSpatialLayerNum < 1 ? 1 : context.config.iSpatialLayerNum;
   if (layers > kSpatialLayerSlots) layers = kSpatialLayerSlots;
   for (int i = 0; i < layers; ++i) {
-    if (params->sSpatialLayers[i].sSliceArgument.uiSliceMode != SM_SINGLE_SLICE) {
+    if (context.layerConfig[i].uiSliceMode != SM_SINGLE_SLICE) {
       params->iMultipleThreadIdc = 1;
       return;
     }
@@ -142,7 +143,7 @@ extern "C" int OpenH264TQEncoderBuildEncoderParams(JNIEnv* env, jclass cls, Enco
     CopyLayerConfig(context->layerConfig[i], &params->sSpatialLayers[i]);
   }
   ApplySizeAndBitrate(*context, params);
-  KeepSlicedPicturesOnOneThread(params);
+  KeepSlicedPicturesOnOneThread(*context, params);
   return 0;
 }
 
