@@ -6,19 +6,19 @@
 # (library time / native time). See bench/README.md.
 #
 # Settings (environment):
-#   BENCH_BUILD_DIR  build directory            (default: build-bench)
-#   ROUNDS           turns of each side per case (default: 3)
-#   PASSES           timed passes per turn       (default: 3)
-#   SIZES            picture sizes               (default: "1280x720 1920x1080")
-#   FRAMES           pictures per pass           (default: 120)
+#   BENCH_BUILD_DIR  build directory (default: build-bench)
+#   ROUNDS           runs of each case, the side that starts swapped each time (default: 2)
+#   PASSES           timed passes of each side per run (default: 10)
+#   SIZES            picture sizes (default: "1280x720 1920x1080")
+#   FRAMES           pictures per pass (default: 120)
 #   JAVA_OPTS        extra options for the JVM
 # `bench/run.sh --quick` is a smoke run: one round, one pass, 20 pictures.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD_DIR:-$root/build-bench}
-rounds=${ROUNDS:-3}
-passes=${PASSES:-3}
+rounds=${ROUNDS:-2}
+passes=${PASSES:-10}
 sizes=${SIZES:-1280x720 1920x1080}
 frames=${FRAMES:-120}
 if [[ ${1:-} == --quick ]]; then
@@ -91,25 +91,45 @@ check_equivalence() {
     "(jni, api, api-reuse, ffmpeg)" >&2
 }
 
-run_native() {
+# The arguments of one case for either driver (the Java driver names its
+# output prefix differently, but the timed passes write no outputs).
+case_args() {
   local op=$1 size=$2 stream=$work/check-$2-native.h264
   if [[ $op == encode ]]; then
-    "${native[@]}" encode --size "$size" --input "$work/input-$size.yuv" --frames "$frames" \
+    echo encode --size "$size" --input "$work/input-$size.yuv" --frames "$frames" \
       --bitrate "$(bitrate_for "$size")" --passes "$passes"
   else
-    "${native[@]}" decode --size "$size" --input "$stream" --sizes "$stream.sizes" \
-      --passes "$passes"
+    echo decode --size "$size" --input "$stream" --sizes "$stream.sizes" --passes "$passes"
   fi
 }
 
-run_java() {
-  local op=$1 size=$2 stream=$work/check-$2-native.h264
-  if [[ $op == encode ]]; then
-    "${java[@]}" encode --size "$size" --input "$work/input-$size.yuv" --frames "$frames" \
-      --bitrate "$(bitrate_for "$size")" --passes "$passes"
-  else
-    "${java[@]}" decode --size "$size" --input "$stream" --sizes "$stream.sizes" \
-      --passes "$passes"
+# Runs both drivers on one case at once; they take turns pass by pass
+# through two FIFOs, so that only one of them runs at any time and a change
+# in the machine's load falls on both. `first` is the side that starts.
+run_case() {
+  local op=$1 size=$2 first=$3 to_native=$work/turn-to-native to_java=$work/turn-to-java
+  local native_go=second java_go=first
+  if [[ $first == native ]]; then native_go=first java_go=second; fi
+  rm -f "$to_native" "$to_java"
+  mkfifo "$to_native" "$to_java"
+  # shellcheck disable=SC2046
+  "${native[@]}" $(case_args "$op" "$size") --turn-in "$to_native" --turn-out "$to_java" \
+    --go "$native_go" >>"$results" 2>>"$log" &
+  local native_pid=$!
+  # shellcheck disable=SC2046
+  "${java[@]}" $(case_args "$op" "$size") --turn-in "$to_java" --turn-out "$to_native" \
+    --go "$java_go" >>"$results" 2>>"$log" &
+  local java_pid=$!
+  local failed=0
+  # If one side fails the other would wait for its turn forever.
+  wait -n "$native_pid" "$java_pid" || failed=1
+  if ((failed)); then kill "$native_pid" "$java_pid" 2>/dev/null || true; fi
+  wait "$native_pid" || failed=1
+  wait "$java_pid" || failed=1
+  rm -f "$to_native" "$to_java"
+  if ((failed)); then
+    echo "$op $size failed; see $log" >&2
+    exit 1
   fi
 }
 
@@ -118,19 +138,13 @@ for size in $sizes; do
   check_equivalence "$size"
 done
 
-# The sides take turns, and swap who goes first every round, so that a
-# change in the machine's load falls on both.
 for ((round = 1; round <= rounds; round++)); do
+  first=native
+  if ((round % 2 == 0)); then first=java; fi
   for size in $sizes; do
     for op in encode decode; do
-      echo "round $round/$rounds: $op $size" >&2
-      if ((round % 2 == 1)); then
-        run_native "$op" "$size" >>"$results" 2>>"$log"
-        run_java "$op" "$size" >>"$results" 2>>"$log"
-      else
-        run_java "$op" "$size" >>"$results" 2>>"$log"
-        run_native "$op" "$size" >>"$results" 2>>"$log"
-      fi
+      echo "round $round/$rounds: $op $size ($first first)" >&2
+      run_case "$op" "$size" "$first"
     done
   done
 done

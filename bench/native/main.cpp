@@ -1,17 +1,20 @@
 // The native side of the overhead benchmark: encodes or decodes the same
 // pictures as the Java driver, straight through OpenH264. One untimed pass
 // first (it brings the codec up, warms the caches, and writes the outputs
-// run.sh compares), then the timed passes, each printed on its own line.
+// run.sh compares), then the timed passes, each printed on its own line and,
+// under run.sh, taking turns with the Java driver's passes.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bench_io.h"
 #include "decode_bench.h"
 #include "encode_bench.h"
+#include "turns.h"
 
 namespace {
 
@@ -25,46 +28,69 @@ struct Options {
   int frames = 0;      // encode: pictures read from the input
   int bitrate = 0;     // encode: units of 1024 bit/s
   int passes = 3;      // timed passes
+  std::string turnIn;  // with turnOut: take turns with the Java driver
+  std::string turnOut;
+  std::string go;  // "first" or "second" when taking turns
 };
 
 const char kUsage[] =
     "usage: tq_bench_native encode --size WxH --input raw.yuv --frames N --bitrate UNITS\n"
-    "                              [--passes N] [--output out.h264]\n"
+    "                              [--passes N] [--output out.h264] [TURNS]\n"
     "       tq_bench_native decode --size WxH --input in.h264 --sizes in.h264.sizes\n"
-    "                              [--passes N] [--output out.yuv]\n";
+    "                              [--passes N] [--output out.yuv] [TURNS]\n"
+    "TURNS: --turn-in FIFO --turn-out FIFO --go first|second\n";
 
 bool ParseSize(const char* text, Options* options) {
   return sscanf(text, "%dx%d", &options->width, &options->height) == 2 && options->width > 0 &&
          options->height > 0 && options->width % 2 == 0 && options->height % 2 == 0;
 }
 
+// The option that takes a text value, or null.
+std::string* TextOption(const char* name, Options* options) {
+  if (strcmp(name, "--input") == 0) return &options->input;
+  if (strcmp(name, "--sizes") == 0) return &options->sizes;
+  if (strcmp(name, "--output") == 0) return &options->output;
+  if (strcmp(name, "--turn-in") == 0) return &options->turnIn;
+  if (strcmp(name, "--turn-out") == 0) return &options->turnOut;
+  if (strcmp(name, "--go") == 0) return &options->go;
+  return nullptr;
+}
+
+// The option that takes a number, or null.
+int* NumberOption(const char* name, Options* options) {
+  if (strcmp(name, "--frames") == 0) return &options->frames;
+  if (strcmp(name, "--bitrate") == 0) return &options->bitrate;
+  if (strcmp(name, "--passes") == 0) return &options->passes;
+  return nullptr;
+}
+
 bool ParseOption(const char* name, const char* value, Options* options) {
   if (strcmp(name, "--size") == 0) return ParseSize(value, options);
-  if (strcmp(name, "--input") == 0)
-    options->input = value;
-  else if (strcmp(name, "--sizes") == 0)
-    options->sizes = value;
-  else if (strcmp(name, "--output") == 0)
-    options->output = value;
-  else if (strcmp(name, "--frames") == 0)
-    options->frames = atoi(value);
-  else if (strcmp(name, "--bitrate") == 0)
-    options->bitrate = atoi(value);
-  else if (strcmp(name, "--passes") == 0)
-    options->passes = atoi(value);
-  else
-    return false;
-  return true;
+  if (std::string* text = TextOption(name, options)) {
+    *text = value;
+    return true;
+  }
+  if (int* number = NumberOption(name, options)) {
+    *number = atoi(value);
+    return true;
+  }
+  return false;
+}
+
+bool TurnsComplete(const Options& options) {
+  if (options.turnIn.empty() && options.turnOut.empty() && options.go.empty()) return true;
+  return !options.turnIn.empty() && !options.turnOut.empty() &&
+         (options.go == "first" || options.go == "second");
 }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
-  if (argc < 2) return false;
+  if (argc < 2 || argc % 2 != 0) return false;
   options->op = argv[1];
   for (int i = 2; i + 1 < argc; i += 2) {
     if (!ParseOption(argv[i], argv[i + 1], options)) return false;
   }
-  bool complete =
-      argc % 2 == 0 && options->width > 0 && !options->input.empty() && options->passes >= 0;
+  bool complete = options->width > 0 && !options->input.empty() && options->passes >= 0 &&
+                  TurnsComplete(*options);
   if (options->op == "encode") return complete && options->frames > 0 && options->bitrate > 0;
   if (options->op == "decode") return complete && !options->sizes.empty();
   return false;
@@ -89,6 +115,30 @@ bool LoadUnits(const Options& options, std::vector<std::vector<uint8_t>>* units)
          SplitBySizes(stream, sizes, units);
 }
 
+// Runs the timed passes, taking turns with the Java driver when asked to.
+// Every pass must give `expected` pictures. False when one did not, or when
+// the other side went away.
+bool TimedPasses(const Options& options, int expected, const std::function<int()>& pass) {
+  bool taking = !options.turnIn.empty();
+  Turns turns = {nullptr, nullptr, true};
+  if (taking &&
+      !OpenTurns(options.turnIn.c_str(), options.turnOut.c_str(), options.go == "first", &turns)) {
+    return false;
+  }
+  bool ok = true;
+  for (int number = 1; ok && number <= options.passes; ++number) {
+    if (taking && !BeforePass(&turns)) break;
+    double start = NowSeconds();
+    int pictures = pass();
+    double seconds = NowSeconds() - start;
+    ok = pictures == expected;
+    if (ok) PrintPass(options.op.c_str(), options.width, options.height, number, pictures, seconds);
+    ok = ok && (!taking || AfterPass(&turns));
+  }
+  if (taking) CloseTurns(&turns);
+  return ok;
+}
+
 int Fail(const char* what) {
   fprintf(stderr, "tq_bench_native: %s\n", what);
   return 1;
@@ -107,15 +157,11 @@ int RunEncode(const Options& options) {
   if (ok && !options.output.empty()) {
     ok = WriteWholeFile(options.output, stream) && WriteSizes(options.output + ".sizes", sizes);
   }
-  for (int pass = 1; ok && pass <= options.passes; ++pass) {
-    double start = NowSeconds();
-    int produced = EncodePictures(encoder, settings, pictures, nullptr, nullptr);
-    double seconds = NowSeconds() - start;
-    ok = produced == expected;
-    if (ok) PrintPass("encode", options.width, options.height, pass, produced, seconds);
-  }
+  ok = ok && TimedPasses(options, expected, [&] {
+         return EncodePictures(encoder, settings, pictures, nullptr, nullptr);
+       });
   CloseBenchEncoder(encoder);
-  return ok ? 0 : Fail("a picture was not encoded, or an output could not be written");
+  return ok ? 0 : Fail("a picture was not encoded, an output not written, or a turn lost");
 }
 
 int RunDecode(const Options& options) {
@@ -127,15 +173,9 @@ int RunDecode(const Options& options) {
   int expected = DecodeUnits(decoder, units, &pictures);
   bool ok = expected > 0;
   if (ok && !options.output.empty()) ok = WriteWholeFile(options.output, pictures);
-  for (int pass = 1; ok && pass <= options.passes; ++pass) {
-    double start = NowSeconds();
-    int decoded = DecodeUnits(decoder, units, nullptr);
-    double seconds = NowSeconds() - start;
-    ok = decoded == expected;
-    if (ok) PrintPass("decode", options.width, options.height, pass, decoded, seconds);
-  }
+  ok = ok && TimedPasses(options, expected, [&] { return DecodeUnits(decoder, units, nullptr); });
   CloseBenchDecoder(decoder);
-  return ok ? 0 : Fail("the stream did not decode, or an output could not be written");
+  return ok ? 0 : Fail("the stream did not decode, an output was not written, or a turn lost");
 }
 
 }  // namespace

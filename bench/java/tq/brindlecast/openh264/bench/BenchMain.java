@@ -13,7 +13,8 @@ import java.util.Locale;
  *
  * <p>Each side first runs one untimed pass, which brings the codec up, lets the JIT compile the
  * loop, and writes the outputs that run.sh compares with the native driver's. Then the sides take
- * turns for the timed passes, each printed as one line:
+ * turns for the timed passes (and, under run.sh, the JVM takes turns with the native driver: see
+ * {@link Turns}), each pass printed as one line:
  *
  * <pre>
  * pass side=jni op=encode size=1280x720 pass=1 pictures=120 seconds=1.712 fps=70.093
@@ -75,7 +76,21 @@ public final class BenchMain {
     for (int i = 0; i < sides.size(); i++) {
       expected[i] = firstPass(options, sides.get(i), encoding);
     }
+    try (Turns turns =
+        options.turnIn() == null
+            ? null
+            : new Turns(options.turnIn(), options.turnOut(), options.goFirst())) {
+      timedPasses(options, sides, expected, turns);
+    }
+  }
+
+  private static void timedPasses(
+      BenchOptions options, List<BenchSide> sides, int[] expected, Turns turns)
+      throws IOException {
     for (int pass = 1; pass <= options.passes(); pass++) {
+      if (turns != null) {
+        turns.beforeTurn();
+      }
       for (int i = 0; i < sides.size(); i++) {
         BenchSide side = sides.get(i);
         long start = System.nanoTime();
@@ -90,6 +105,9 @@ public final class BenchMain {
             "pass side=%s op=%s size=%dx%d pass=%d pictures=%d seconds=%.6f fps=%.3f%n",
             side.name(), options.op(), options.width(), options.height(), pass, produced, seconds,
             produced / seconds);
+      }
+      if (turns != null) {
+        turns.afterTurn();
       }
     }
   }

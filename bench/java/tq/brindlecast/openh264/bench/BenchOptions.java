@@ -14,13 +14,17 @@ record BenchOptions(
     int frames,
     int bitrate,
     int passes,
-    List<String> sides) {
+    List<String> sides,
+    Path turnIn,
+    Path turnOut,
+    boolean goFirst) {
 
   static final String USAGE =
       "usage: BenchMain encode --size WxH --input raw.yuv --frames N --bitrate UNITS"
-          + " [--passes N] [--output-prefix PATH] [--sides jni,api]\n"
+          + " [--passes N] [--output-prefix PATH] [--sides jni,api] [TURNS]\n"
           + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
-          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse]";
+          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse] [TURNS]\n"
+          + "TURNS: --turn-in FIFO --turn-out FIFO --go first|second";
 
   /** Whether the named side runs: all do unless --sides names some. */
   boolean runs(String side) {
@@ -41,6 +45,9 @@ record BenchOptions(
     int bitrate = 0;
     int passes = 3;
     List<String> sides = List.of();
+    Path turnIn = null;
+    Path turnOut = null;
+    String go = null;
     for (int i = 1; i < args.length; i += 2) {
       String value = args[i + 1];
       switch (args[i]) {
@@ -56,10 +63,17 @@ record BenchOptions(
         case "--bitrate" -> bitrate = Integer.parseInt(value);
         case "--passes" -> passes = Integer.parseInt(value);
         case "--sides" -> sides = List.of(value.split(","));
+        case "--turn-in" -> turnIn = Path.of(value);
+        case "--turn-out" -> turnOut = Path.of(value);
+        case "--go" -> go = value;
         default -> throw new IllegalArgumentException("unknown option " + args[i] + "\n" + USAGE);
       }
     }
-    boolean complete = width > 0 && height > 0 && input != null && passes >= 0;
+    boolean noTurns = turnIn == null && turnOut == null && go == null;
+    boolean turns =
+        turnIn != null && turnOut != null && ("first".equals(go) || "second".equals(go));
+    boolean complete = width > 0 && height > 0 && input != null && passes >= 0
+        && (noTurns || turns);
     boolean valid =
         switch (op) {
           case "encode" -> complete && frames > 0 && bitrate > 0;
@@ -69,7 +83,7 @@ record BenchOptions(
     if (!valid) {
       throw new IllegalArgumentException(USAGE);
     }
-    return new BenchOptions(
-        op, width, height, input, sizes, outputPrefix, frames, bitrate, passes, sides);
+    return new BenchOptions(op, width, height, input, sizes, outputPrefix, frames, bitrate,
+        passes, sides, turnIn, turnOut, "first".equals(go));
   }
 }
