@@ -8,9 +8,11 @@
 # Settings (environment):
 #   BENCH_BUILD_DIR  build directory (default: build-bench)
 #   ROUNDS           runs of each case, the side that starts swapped each time (default: 2)
-#   PASSES           timed passes of each side per run (default: 10)
+#   PASSES           timed passes of each side per run (default: 30)
 #   SIZES            picture sizes (default: "1280x720 1920x1080")
-#   FRAMES           pictures per pass (default: 120)
+#   FRAMES           pictures per pass (default: 30)
+#   BENCH_CPU        the CPU both drivers are pinned to while timed (default: the last one;
+#                    "none" to leave them unpinned)
 #   JAVA_OPTS        extra options for the JVM
 # `bench/run.sh --quick` is a smoke run: one round, one pass, 20 pictures.
 set -euo pipefail
@@ -18,9 +20,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD_DIR:-$root/build-bench}
 rounds=${ROUNDS:-2}
-passes=${PASSES:-10}
+passes=${PASSES:-30}
 sizes=${SIZES:-1280x720 1920x1080}
-frames=${FRAMES:-120}
+frames=${FRAMES:-30}
 if [[ ${1:-} == --quick ]]; then
   rounds=1 passes=1 frames=20
 fi
@@ -38,6 +40,16 @@ results=$work/results.txt
 : >"$results"
 
 native=("$build/bench/tq_bench_native")
+# Timed runs put both drivers on one CPU: the two CPUs of a virtual machine
+# can differ in speed for seconds at a time, and a side that landed on the
+# faster one would look faster. The JVM keeps the ergonomics of the whole
+# machine (G1 and its thread counts) all the same.
+cpu=${BENCH_CPU:-$(($(nproc) - 1))}
+pin=()
+if [[ $cpu != none ]] && command -v taskset >/dev/null; then
+  pin=(taskset -c "$cpu")
+  JAVA_OPTS="-XX:ActiveProcessorCount=$(nproc) ${JAVA_OPTS:-}"
+fi
 # shellcheck disable=SC2206
 java=(java ${JAVA_OPTS:-} "-Dtq.brindlecast.openh264.library=$build/libtqh264bridge.so"
   -cp "$build/tqh264bridge.jar:$build/bench/tqh264bridge-bench.jar"
@@ -113,11 +125,11 @@ run_case() {
   rm -f "$to_native" "$to_java"
   mkfifo "$to_native" "$to_java"
   # shellcheck disable=SC2046
-  "${native[@]}" $(case_args "$op" "$size") --turn-in "$to_native" --turn-out "$to_java" \
+  "${pin[@]}" "${native[@]}" $(case_args "$op" "$size") --turn-in "$to_native" --turn-out "$to_java" \
     --go "$native_go" >>"$results" 2>>"$log" &
   local native_pid=$!
   # shellcheck disable=SC2046
-  "${java[@]}" $(case_args "$op" "$size") --turn-in "$to_java" --turn-out "$to_native" \
+  "${pin[@]}" "${java[@]}" $(case_args "$op" "$size") --turn-in "$to_java" --turn-out "$to_native" \
     --go "$java_go" >>"$results" 2>>"$log" &
   local java_pid=$!
   local failed=0

@@ -41,16 +41,19 @@ public final class BenchMain {
     }
   }
 
+  /** The sides named by --sides, in that order, or all of them. */
   private static List<BenchSide> encodeSides(BenchOptions options) throws IOException {
     List<byte[]> pictures =
         BenchFiles.readPictures(
             options.input(), options.width(), options.height(), options.frames());
     List<BenchSide> sides = new ArrayList<>();
-    if (options.runs("jni")) {
-      sides.add(new EncodeSides.ThroughNative(options, pictures));
-    }
-    if (options.runs("api")) {
-      sides.add(new EncodeSides.ThroughApi(options, pictures));
+    for (String name : options.sidesOr(List.of("jni", "api"))) {
+      sides.add(
+          switch (name) {
+            case "jni" -> new EncodeSides.ThroughNative(options, pictures);
+            case "api" -> new EncodeSides.ThroughApi(options, pictures);
+            default -> throw new IllegalArgumentException("no encoding side " + name);
+          });
     }
     return sides;
   }
@@ -58,14 +61,14 @@ public final class BenchMain {
   private static List<BenchSide> decodeSides(BenchOptions options) throws IOException {
     List<byte[]> units = BenchFiles.readUnits(options.input(), options.sizes());
     List<BenchSide> sides = new ArrayList<>();
-    if (options.runs("jni")) {
-      sides.add(new DecodeSides.ThroughNative(units));
-    }
-    if (options.runs("api")) {
-      sides.add(new DecodeSides.ThroughApi(units, false));
-    }
-    if (options.runs("api-reuse")) {
-      sides.add(new DecodeSides.ThroughApi(units, true));
+    for (String name : options.sidesOr(List.of("jni", "api", "api-reuse"))) {
+      sides.add(
+          switch (name) {
+            case "jni" -> new DecodeSides.ThroughNative(units);
+            case "api" -> new DecodeSides.ThroughApi(units, false);
+            case "api-reuse" -> new DecodeSides.ThroughApi(units, true);
+            default -> throw new IllegalArgumentException("no decoding side " + name);
+          });
     }
     return sides;
   }

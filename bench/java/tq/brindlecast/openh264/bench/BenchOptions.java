@@ -26,9 +26,9 @@ record BenchOptions(
           + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse] [TURNS]\n"
           + "TURNS: --turn-in FIFO --turn-out FIFO --go first|second";
 
-  /** Whether the named side runs: all do unless --sides names some. */
-  boolean runs(String side) {
-    return sides.isEmpty() || sides.contains(side);
+  /** The sides named by --sides, in that order, or else {@code all}. */
+  List<String> sidesOr(List<String> all) {
+    return sides.isEmpty() ? all : sides;
   }
 
   static BenchOptions parse(String[] args) {
