@@ -87,7 +87,7 @@ check_equivalence() {
     --bitrate "$(bitrate_for "$size")" --passes 0 --output "$out-native.h264" 2>>"$log"
   "${java[@]}" encode --size "$size" --input "$raw" --frames "$frames" \
     --bitrate "$(bitrate_for "$size")" --passes 0 --output-prefix "$out" 2>>"$log"
-  for side in jni api; do
+  for side in jni api api-planes; do
     same "$out-native.h264" "$out-$side.h264"
     same "$out-native.h264.sizes" "$out-$side.h264.sizes"
   done
@@ -99,8 +99,8 @@ check_equivalence() {
   for side in jni api api-reuse ffmpeg; do
     same "$out-native.yuv" "$out-$side.yuv"
   done
-  echo "equivalence $size: encoded bytes equal (jni, api), decoded pictures equal" \
-    "(jni, api, api-reuse, ffmpeg)" >&2
+  echo "equivalence $size: encoded bytes equal (jni, api, api-planes)," \
+    "decoded pictures equal (jni, api, api-reuse, ffmpeg)" >&2
 }
 
 # The arguments of one case for either driver (the Java driver names its
@@ -125,8 +125,8 @@ run_case() {
   rm -f "$to_native" "$to_java"
   mkfifo "$to_native" "$to_java"
   # shellcheck disable=SC2046
-  "${pin[@]}" "${native[@]}" $(case_args "$op" "$size") --turn-in "$to_native" --turn-out "$to_java" \
-    --go "$native_go" >>"$results" 2>>"$log" &
+  "${pin[@]}" "${native[@]}" $(case_args "$op" "$size") \
+    --turn-in "$to_native" --turn-out "$to_java" --go "$native_go" >>"$results" 2>>"$log" &
   local native_pid=$!
   # shellcheck disable=SC2046
   "${pin[@]}" "${java[@]}" $(case_args "$op" "$size") --turn-in "$to_java" --turn-out "$to_native" \
@@ -184,7 +184,7 @@ awk '
   END {
     printf "%-17s %10s", "case", "native"
     for (s = 1; s <= nsides; s++) if (sides[s] != "native") printf " %10s %7s", sides[s], "ratio"
-    printf "   (pictures/s, median of %d passes; ratio = library time / native time)\n", count[order[1], "native"]
+    printf "\n"
     for (c = 1; c <= cases; c++) {
       key = order[c]
       base = median(key, "native")
@@ -197,5 +197,7 @@ awk '
       }
       printf "\n"
     }
+    printf "pictures/s: median of %d timed passes per side; ratio: library time / native time\n",
+      count[order[1], "native"]
   }' "$results"
 echo "passes: $results; codec messages: $log" >&2

@@ -8,8 +8,9 @@ import java.util.Locale;
 
 /**
  * The Java side of the overhead benchmark: the same pictures as the native driver, through the
- * library's natives ("jni") and through its Java API ("api"; decoding also "api-reuse", which
- * hands each picture's array back to the decoder).
+ * library's natives ("jni") and through its Java API ("api"; encoding also "api-planes", a
+ * picture's planes in separate arrays rather than one packed array; decoding also "api-reuse",
+ * which hands each picture's array back to the decoder).
  *
  * <p>Each side first runs one untimed pass, which brings the codec up, lets the JIT compile the
  * loop, and writes the outputs that run.sh compares with the native driver's. Then the sides take
@@ -47,11 +48,12 @@ public final class BenchMain {
         BenchFiles.readPictures(
             options.input(), options.width(), options.height(), options.frames());
     List<BenchSide> sides = new ArrayList<>();
-    for (String name : options.sidesOr(List.of("jni", "api"))) {
+    for (String name : options.sidesOr(List.of("jni", "api", "api-planes"))) {
       sides.add(
           switch (name) {
             case "jni" -> new EncodeSides.ThroughNative(options, pictures);
-            case "api" -> new EncodeSides.ThroughApi(options, pictures);
+            case "api" -> new EncodeSides.ThroughApi(options, pictures, false);
+            case "api-planes" -> new EncodeSides.ThroughApi(options, pictures, true);
             default -> throw new IllegalArgumentException("no encoding side " + name);
           });
     }

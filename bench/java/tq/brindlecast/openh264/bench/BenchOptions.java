@@ -21,7 +21,7 @@ record BenchOptions(
 
   static final String USAGE =
       "usage: BenchMain encode --size WxH --input raw.yuv --frames N --bitrate UNITS"
-          + " [--passes N] [--output-prefix PATH] [--sides jni,api] [TURNS]\n"
+          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-planes] [TURNS]\n"
           + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
           + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse] [TURNS]\n"
           + "TURNS: --turn-in FIFO --turn-out FIFO --go first|second";

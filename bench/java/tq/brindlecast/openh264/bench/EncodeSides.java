@@ -76,14 +76,29 @@ final class EncodeSides {
     }
   }
 
-  /** Encodes through {@link H264Encoder}, pictures wrapped by {@link I420Picture#fromPacked}. */
+  /**
+   * Encodes through {@link H264Encoder}: "api" with each picture wrapped by {@link
+   * I420Picture#fromPacked}, "api-planes" with its planes in three arrays of their own, as the
+   * "jni" side has them.
+   */
   static final class ThroughApi implements BenchSide {
     private final H264Encoder encoder;
     private final List<I420Picture> pictures = new ArrayList<>();
+    private final boolean separatePlanes;
 
-    ThroughApi(BenchOptions options, List<byte[]> packed) {
+    ThroughApi(BenchOptions options, List<byte[]> packed, boolean separatePlanes) {
+      this.separatePlanes = separatePlanes;
+      int width = options.width();
+      int height = options.height();
       for (byte[] data : packed) {
-        pictures.add(I420Picture.fromPacked(data, options.width(), options.height()));
+        if (separatePlanes) {
+          byte[][] planes = splitPlanes(data, width, height);
+          pictures.add(
+              I420Picture.ofPlanes(
+                  width, height, planes[0], width, planes[1], width / 2, planes[2], width / 2));
+        } else {
+          pictures.add(I420Picture.fromPacked(data, width, height));
+        }
       }
       encoder = new H264Encoder(config());
       encoder.setBitrate(options.bitrate());
@@ -91,7 +106,7 @@ final class EncodeSides {
 
     @Override
     public String name() {
-      return "api";
+      return separatePlanes ? "api-planes" : "api";
     }
 
     @Override
