@@ -101,7 +101,7 @@ public final class H264Encoder implements AutoCloseable {
    * <p>When planes share one array (as {@link I420Picture#fromPacked} makes them), the planes
    * after the first are copied into arrays the encoder keeps for the next picture, which is
    * cheaper than handing the shared array to the library once per plane. Pictures with an array
-   * per plane go to the library as they are.
+   * per plane ({@link I420Picture#ofPlanes}) go to the library as they are, which copies least.
    *
    * @param picture the picture; at least {@value #MIN_SIZE} pixels wide and high, with an even
    *     width and height
