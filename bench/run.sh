@@ -11,6 +11,7 @@
 #   PASSES           timed passes of each side per run (default: 30)
 #   SIZES            picture sizes (default: "1280x720 1920x1080")
 #   FRAMES           pictures per pass (default: 30)
+#   OPS              what to time (default: "encode decode")
 #   BENCH_CPU        the CPU both drivers are pinned to while timed (default: the last one;
 #                    "none" to leave them unpinned)
 #   JAVA_OPTS        extra options for the JVM
@@ -23,6 +24,7 @@ rounds=${ROUNDS:-2}
 passes=${PASSES:-30}
 sizes=${SIZES:-1280x720 1920x1080}
 frames=${FRAMES:-30}
+ops=${OPS:-encode decode}
 if [[ ${1:-} == --quick ]]; then
   rounds=1 passes=1 frames=20
 fi
@@ -154,7 +156,7 @@ for ((round = 1; round <= rounds; round++)); do
   first=native
   if ((round % 2 == 0)); then first=java; fi
   for size in $sizes; do
-    for op in encode decode; do
+    for op in $ops; do
       echo "round $round/$rounds: $op $size ($first first)" >&2
       run_case "$op" "$size" "$first"
     done
