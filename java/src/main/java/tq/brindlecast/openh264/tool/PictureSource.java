@@ -6,17 +6,28 @@ import tq.brindlecast.openh264.I420Picture;
 
 /** Where the pictures to encode come from: a Y4M file, a raw I420 file or the test pattern. */
 interface PictureSource extends Closeable {
+  /** The size, frame rate and number of the pictures. */
+  PictureFormat format();
+
   /** The picture width in pixels. */
-  int width();
+  default int width() {
+    return format().width();
+  }
 
   /** The picture height in pixels. */
-  int height();
+  default int height() {
+    return format().height();
+  }
 
   /** The frame rate in pictures per second. */
-  double fps();
+  default double fps() {
+    return format().fps();
+  }
 
   /** The number of pictures, or -1 when not known in advance. */
-  int count();
+  default int count() {
+    return format().count();
+  }
 
   /** A few words for the summary, e.g. "clip.y4m". */
   String description();

@@ -9,39 +9,20 @@ import tq.brindlecast.openh264.I420Picture;
 final class RawI420Reader implements PictureSource {
   private final InputStream in;
   private final String name;
-  private final int width;
-  private final int height;
-  private final double fps;
+  private final PictureFormat format;
   private final int frameSize;
   private int index;
 
   RawI420Reader(InputStream in, String name, int width, int height, double fps) {
     this.in = new BufferedInputStream(in, 1 << 16);
     this.name = name;
-    this.width = width;
-    this.height = height;
-    this.fps = fps;
+    this.format = new PictureFormat(width, height, fps, -1);
     this.frameSize = I420Picture.packedSize(width, height);
   }
 
   @Override
-  public int width() {
-    return width;
-  }
-
-  @Override
-  public int height() {
-    return height;
-  }
-
-  @Override
-  public double fps() {
-    return fps;
-  }
-
-  @Override
-  public int count() {
-    return -1;
+  public PictureFormat format() {
+    return format;
   }
 
   @Override
@@ -58,10 +39,10 @@ final class RawI420Reader implements PictureSource {
     if (data.length < frameSize) {
       throw new IOException(
           name + " ends inside picture " + (index + 1) + ": " + data.length + " of " + frameSize
-              + " bytes for " + width + "x" + height + " I420; is --size right?");
+              + " bytes for " + format.width() + "x" + format.height() + " I420; is --size right?");
     }
     index++;
-    return I420Picture.fromPacked(data, width, height);
+    return I420Picture.fromPacked(data, format.width(), format.height());
   }
 
   @Override

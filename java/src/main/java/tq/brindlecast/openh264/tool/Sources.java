@@ -67,10 +67,11 @@ final class Sources {
   }
 
   private static PictureSource withFps(PictureSource source, double fps) {
+    PictureFormat format = source.format().withFps(fps);
     return new Wrapped(source) {
       @Override
-      public double fps() {
-        return fps;
+      public PictureFormat format() {
+        return format;
       }
     };
   }
@@ -102,23 +103,8 @@ final class Sources {
     }
 
     @Override
-    public int width() {
-      return source.width();
-    }
-
-    @Override
-    public int height() {
-      return source.height();
-    }
-
-    @Override
-    public double fps() {
-      return source.fps();
-    }
-
-    @Override
-    public int count() {
-      return source.count();
+    public PictureFormat format() {
+      return source.format();
     }
 
     @Override

@@ -15,37 +15,16 @@ final class TestPattern implements PictureSource {
     {84, 184, 198}, {65, 100, 212}, {35, 212, 114}, {16, 128, 128},
   };
 
-  private final int width;
-  private final int height;
-  private final int frames;
-  private final double fps;
+  private final PictureFormat format;
   private int index;
 
   TestPattern(int width, int height, int frames, double fps) {
-    this.width = width;
-    this.height = height;
-    this.frames = frames;
-    this.fps = fps;
+    this.format = new PictureFormat(width, height, fps, frames);
   }
 
   @Override
-  public int width() {
-    return width;
-  }
-
-  @Override
-  public int height() {
-    return height;
-  }
-
-  @Override
-  public double fps() {
-    return fps;
-  }
-
-  @Override
-  public int count() {
-    return frames;
+  public PictureFormat format() {
+    return format;
   }
 
   @Override
@@ -55,7 +34,7 @@ final class TestPattern implements PictureSource {
 
   @Override
   public I420Picture next() {
-    return index < frames ? render(width, height, index++) : null;
+    return index < format.count() ? render(format.width(), format.height(), index++) : null;
   }
 
   /** Draws picture {@code t} of the pattern. */

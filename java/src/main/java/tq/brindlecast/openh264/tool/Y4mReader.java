@@ -24,9 +24,7 @@ final class Y4mReader implements PictureSource {
 
   private final InputStream in;
   private final String name;
-  private final int width;
-  private final int height;
-  private final double fps;
+  private final PictureFormat format;
   private final int frameSize;
   private int index;
 
@@ -71,9 +69,7 @@ final class Y4mReader implements PictureSource {
     if (w < 1 || h < 1) {
       throw new IOException(name + " has no picture size in its Y4M header");
     }
-    this.width = w;
-    this.height = h;
-    this.fps = rate;
+    this.format = new PictureFormat(w, h, rate, -1);
     this.frameSize = I420Picture.packedSize(w, h);
   }
 
@@ -86,23 +82,8 @@ final class Y4mReader implements PictureSource {
   }
 
   @Override
-  public int width() {
-    return width;
-  }
-
-  @Override
-  public int height() {
-    return height;
-  }
-
-  @Override
-  public double fps() {
-    return fps;
-  }
-
-  @Override
-  public int count() {
-    return -1;
+  public PictureFormat format() {
+    return format;
   }
 
   @Override
@@ -130,7 +111,7 @@ final class Y4mReader implements PictureSource {
               + " bytes");
     }
     index++;
-    return I420Picture.fromPacked(data, width, height);
+    return I420Picture.fromPacked(data, format.width(), format.height());
   }
 
   @Override
