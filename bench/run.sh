@@ -7,8 +7,9 @@
 #
 # Settings (environment):
 #   BENCH_BUILD_DIR  build directory (default: build-bench)
-#   ROUNDS           runs of each case, the side that starts swapped each time (default: 2)
-#   PASSES           timed passes of each side per run (default: 30)
+#   ROUNDS           runs of each case, each in new processes, the side that starts
+#                    swapped each time (default: 10)
+#   PASSES           timed passes of each side per run (default: 12)
 #   SIZES            picture sizes (default: "1280x720 1920x1080")
 #   FRAMES           pictures per pass (default: 30)
 #   OPS              what to time (default: "encode decode")
@@ -20,8 +21,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD_DIR:-$root/build-bench}
-rounds=${ROUNDS:-2}
-passes=${PASSES:-30}
+rounds=${ROUNDS:-10}
+passes=${PASSES:-12}
 sizes=${SIZES:-1280x720 1920x1080}
 frames=${FRAMES:-30}
 ops=${OPS:-encode decode}
@@ -121,18 +122,20 @@ case_args() {
 # through two FIFOs, so that only one of them runs at any time and a change
 # in the machine's load falls on both. `first` is the side that starts.
 run_case() {
-  local op=$1 size=$2 first=$3 to_native=$work/turn-to-native to_java=$work/turn-to-java
+  local op=$1 size=$2 first=$3 round=$4 to_native=$work/turn-to-native to_java=$work/turn-to-java
+  local passes_out=$work/round-passes.txt
   local native_go=second java_go=first
   if [[ $first == native ]]; then native_go=first java_go=second; fi
   rm -f "$to_native" "$to_java"
   mkfifo "$to_native" "$to_java"
+  : >"$passes_out"
   # shellcheck disable=SC2046
   "${pin[@]}" "${native[@]}" $(case_args "$op" "$size") \
-    --turn-in "$to_native" --turn-out "$to_java" --go "$native_go" >>"$results" 2>>"$log" &
+    --turn-in "$to_native" --turn-out "$to_java" --go "$native_go" >>"$passes_out" 2>>"$log" &
   local native_pid=$!
   # shellcheck disable=SC2046
   "${pin[@]}" "${java[@]}" $(case_args "$op" "$size") --turn-in "$to_java" --turn-out "$to_native" \
-    --go "$java_go" >>"$results" 2>>"$log" &
+    --go "$java_go" >>"$passes_out" 2>>"$log" &
   local java_pid=$!
   local failed=0
   # If one side fails the other would wait for its turn forever.
@@ -141,6 +144,7 @@ run_case() {
   wait "$native_pid" || failed=1
   wait "$java_pid" || failed=1
   rm -f "$to_native" "$to_java"
+  sed "s/\$/ round=$round/" "$passes_out" >>"$results"
   if ((failed)); then
     echo "$op $size failed; see $log" >&2
     exit 1
@@ -158,48 +162,81 @@ for ((round = 1; round <= rounds; round++)); do
   for size in $sizes; do
     for op in $ops; do
       echo "round $round/$rounds: $op $size ($first first)" >&2
-      run_case "$op" "$size" "$first"
+      run_case "$op" "$size" "$first" "$round"
     done
   done
 done
 
-# Median pictures per second of every timed pass, per case and side; the
-# ratio is library time over native time, i.e. native fps over library fps.
+# Per case and side: the median pictures per second of all timed passes, and
+# the ratio library time / native time (native fps over library fps). Each
+# round runs in new processes, and a process's memory layout moves its speed
+# by several percent for its whole life, so the ratio is taken round by round
+# (each side's median pass in that round) and the median of those ratios is
+# reported, with the lowest and highest round beside it.
 awk '
   {
     for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
     key = f["op"] " " f["size"]
+    side = f["side"]
     if (!(key in seen)) { seen[key] = 1; order[++cases] = key }
-    n = ++count[key, f["side"]]
-    fps[key, f["side"], n] = f["fps"]
-    if (!(f["side"] in sideSeen)) { sideSeen[f["side"]] = 1; sides[++nsides] = f["side"] }
-  }
-  function median(key, side,    n, i, j, t, v) {
-    n = count[key, side]
-    if (n == 0) return 0
-    for (i = 1; i <= n; i++) v[i] = fps[key, side, i]
-    for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] > v[j]; j--) {
-      t = v[j]; v[j] = v[j - 1]; v[j - 1] = t
+    if (!(side in sideSeen)) { sideSeen[side] = 1; sides[++nsides] = side }
+    if (!((key, f["round"]) in roundSeen)) {
+      roundSeen[key, f["round"]] = 1
+      roundOf[key, ++rounds[key]] = f["round"]
     }
-    return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+    all[key, side, ++allCount[key, side]] = f["fps"]
+    inRound[key, side, f["round"], ++roundCount[key, side, f["round"]]] = f["fps"]
+  }
+  function median(values, n,    i, j, t) {
+    if (n == 0) return 0
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && values[j - 1] > values[j]; j--) {
+      t = values[j]; values[j] = values[j - 1]; values[j - 1] = t
+    }
+    return n % 2 ? values[(n + 1) / 2] : (values[n / 2] + values[n / 2 + 1]) / 2
+  }
+  function allMedian(key, side,    i, v) {
+    for (i = 1; i <= allCount[key, side]; i++) v[i] = all[key, side, i]
+    return median(v, allCount[key, side])
+  }
+  function roundMedian(key, side, round,    i, v) {
+    for (i = 1; i <= roundCount[key, side, round]; i++) v[i] = inRound[key, side, round, i]
+    return median(v, roundCount[key, side, round])
+  }
+  # Sets ratio["median"], ratio["low"], ratio["high"] over the rounds of a case.
+  function roundRatios(key, side,    r, n, v, base, m) {
+    n = 0
+    for (r = 1; r <= rounds[key]; r++) {
+      base = roundMedian(key, "native", roundOf[key, r])
+      m = roundMedian(key, side, roundOf[key, r])
+      if (base > 0 && m > 0) v[++n] = base / m
+    }
+    ratio["median"] = median(v, n)
+    ratio["low"] = n ? v[1] : 0
+    ratio["high"] = n ? v[n] : 0
+    return n
   }
   END {
-    printf "%-17s %10s", "case", "native"
-    for (s = 1; s <= nsides; s++) if (sides[s] != "native") printf " %10s %7s", sides[s], "ratio"
+    printf "%-17s %8s", "case", "native"
+    for (s = 1; s <= nsides; s++) {
+      if (sides[s] != "native") printf " %10s %6s %-11s", sides[s], "ratio", "(rounds)"
+    }
     printf "\n"
     for (c = 1; c <= cases; c++) {
       key = order[c]
-      base = median(key, "native")
-      printf "%-17s %10.1f", key, base
+      printf "%-17s %8.1f", key, allMedian(key, "native")
       for (s = 1; s <= nsides; s++) {
         if (sides[s] == "native") continue
-        m = median(key, sides[s])
-        if (m > 0) printf " %10.1f %7.3f", m, base / m
-        else printf " %10s %7s", "-", "-"
+        if (roundRatios(key, sides[s]) > 0) {
+          printf " %10.1f %6.3f %-11s", allMedian(key, sides[s]), ratio["median"],
+            sprintf("(%.2f-%.2f)", ratio["low"], ratio["high"])
+        } else {
+          printf " %10s %6s %-11s", "-", "-", ""
+        }
       }
       printf "\n"
     }
-    printf "pictures/s: median of %d timed passes per side; ratio: library time / native time\n",
-      count[order[1], "native"]
+    printf "pictures/s: median of all timed passes of a side (%d rounds of %d);\n",
+      rounds[order[1]], roundCount[order[1], "native", roundOf[order[1], 1]]
+    printf "ratio: library time / native time, the median of the rounds (lowest-highest)\n"
   }' "$results"
 echo "passes: $results; codec messages: $log" >&2
