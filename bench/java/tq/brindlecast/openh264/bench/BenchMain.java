@@ -12,8 +12,9 @@ import java.util.Locale;
  * picture's planes in separate arrays rather than one packed array; decoding also "api-reuse",
  * which hands each picture's array back to the decoder).
  *
- * <p>Each side first runs one untimed pass, which brings the codec up, lets the JIT compile the
- * loop, and writes the outputs that run.sh compares with the native driver's. Then the sides take
+ * <p>Each side is first warmed up on small pictures until the JIT has compiled its code ({@link
+ * JitWarmUp}), then runs one untimed pass of the real pictures, which brings the codec up and
+ * writes the outputs that run.sh compares with the native driver's. Then the sides take
  * turns for the timed passes (and, under run.sh, the JVM takes turns with the native driver: see
  * {@link Turns}), each pass printed as one line:
  *
@@ -33,8 +34,19 @@ public final class BenchMain {
       System.exit(2);
       return;
     }
+    boolean encoding = options.op().equals("encode");
+    if (encoding) {
+      JitWarmUp.encoding(options);
+    } else {
+      JitWarmUp.decoding(options);
+    }
     List<BenchSide> sides =
-        options.op().equals("encode") ? encodeSides(options) : decodeSides(options);
+        encoding
+            ? encodeSides(
+                options,
+                BenchFiles.readPictures(
+                    options.input(), options.width(), options.height(), options.frames()))
+            : decodeSides(options, BenchFiles.readUnits(options.input(), options.sizes()));
     try {
       run(options, sides);
     } finally {
@@ -42,11 +54,8 @@ public final class BenchMain {
     }
   }
 
-  /** The sides named by --sides, in that order, or all of them. */
-  private static List<BenchSide> encodeSides(BenchOptions options) throws IOException {
-    List<byte[]> pictures =
-        BenchFiles.readPictures(
-            options.input(), options.width(), options.height(), options.frames());
+  /** The encoding sides named by --sides, in that order, or all of them, on these pictures. */
+  static List<BenchSide> encodeSides(BenchOptions options, List<byte[]> pictures) {
     List<BenchSide> sides = new ArrayList<>();
     for (String name : options.sidesOr(List.of("jni", "api", "api-planes"))) {
       sides.add(
@@ -60,8 +69,8 @@ public final class BenchMain {
     return sides;
   }
 
-  private static List<BenchSide> decodeSides(BenchOptions options) throws IOException {
-    List<byte[]> units = BenchFiles.readUnits(options.input(), options.sizes());
+  /** The decoding sides named by --sides, in that order, or all of them, on these units. */
+  static List<BenchSide> decodeSides(BenchOptions options, List<byte[]> units) {
     List<BenchSide> sides = new ArrayList<>();
     for (String name : options.sidesOr(List.of("jni", "api", "api-reuse"))) {
       sides.add(
