@@ -12,6 +12,7 @@
 #include "decoder/decoder_context.h"
 #include "decoder/frame_decoding.h"
 #include "tests/fakes/fake_jni.h"
+#include "tests/fakes/fake_jvm_test.h"
 #include "tests/fakes/fake_openh264.h"
 
 namespace decodertest {
@@ -28,7 +29,7 @@ struct JavaDecoderConfig {
   jint videoBsType = 1;
 };
 
-class DecoderFixture : public testing::Test {
+class DecoderFixture : public fakejni::FakeJvmTest {
  protected:
   void SetUp() override {
     configClass = jvm.NewClass("tq/brindlecast/openh264/DecoderConfig");
@@ -38,15 +39,6 @@ class DecoderFixture : public testing::Test {
 
   void TearDown() override {
     if (handle != 0) Destroy(handle);
-    EXPECT_EQ(jvm.ViewsHeld(), 0);
-    EXPECT_TRUE(jvm.violations.empty()) << jvm.violations.front();
-  }
-
-  JNIEnv* env() { return jvm.env(); }
-  jclass cls() { return jvm.nativeClass(); }
-  template <typename T>
-  static T Ref(void* object) {
-    return reinterpret_cast<T>(object);
   }
 
   // Makes the configuration object's getters return these values.
@@ -109,7 +101,6 @@ class DecoderFixture : public testing::Test {
     return Decode(bitstream, length, NewOutArrays());
   }
 
-  fakejni::FakeJvm jvm;
   testing::StrictMock<fakeh264::FakeOpenH264> openh264;
   fakejni::Class* configClass = nullptr;
   fakejni::Object* configObject = nullptr;

@@ -16,6 +16,7 @@
 #include "encoder/runtime_controls.h"
 #include "tests/encoder_getters.h"
 #include "tests/fakes/fake_jni.h"
+#include "tests/fakes/fake_jvm_test.h"
 #include "tests/fakes/fake_openh264.h"
 
 namespace encodertest {
@@ -28,13 +29,11 @@ struct Picture {
   fakejni::IntArray* outFrameSize;
 };
 
-class EncoderTest : public testing::Test {
+class EncoderTest : public fakejni::FakeJvmTest {
  protected:
   EncoderTest();
   ~EncoderTest() override;
 
-  JNIEnv* env() { return jvm.env(); }
-  jclass cls() { return jvm.nativeClass(); }
   EncoderContext* context() { return EncoderFromHandle(handle); }
 
   // A configuration object whose int getters return their 1-based position
@@ -51,7 +50,6 @@ class EncoderTest : public testing::Test {
   // lengths and bytes 1, 2, 3, ... running across the whole frame.
   void ProduceFrame(EVideoFrameType type, const std::vector<std::vector<int>>& layers);
 
-  fakejni::FakeJvm jvm;
   testing::NiceMock<fakeh264::FakeOpenH264> openh264;
   jlong handle = 0;
   std::vector<std::vector<unsigned char>> layerBytes;

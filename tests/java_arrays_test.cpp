@@ -7,29 +7,15 @@
 #include <vector>
 
 #include "tests/fakes/fake_jni.h"
+#include "tests/fakes/fake_jvm_test.h"
 
 namespace {
 
 using fakejni::ByteArray;
-using fakejni::FakeJvm;
 using fakejni::IntArray;
 using fakejni::Value;
 
-class JavaArrays : public testing::Test {
- protected:
-  void TearDown() override {
-    EXPECT_EQ(jvm.ViewsHeld(), 0);
-    EXPECT_TRUE(jvm.violations.empty()) << jvm.violations.front();
-  }
-  JNIEnv* env() { return jvm.env(); }
-  jclass cls() { return jvm.nativeClass(); }
-  template <typename T>
-  static T Ref(void* object) {
-    return reinterpret_cast<T>(object);
-  }
-
-  FakeJvm jvm;
-};
+class JavaArrays : public fakejni::FakeJvmTest {};
 
 TEST_F(JavaArrays, AllocatedBytesReachJavaThroughReturnData) {
   jbyteArray array = nullptr;

@@ -8,26 +8,18 @@
 
 #include "bridge/java_status.h"
 #include "tests/fakes/fake_jni.h"
+#include "tests/fakes/fake_jvm_test.h"
 
 namespace {
 
-using fakejni::FakeJvm;
 using fakejni::Value;
 
-class JavaGetters : public testing::Test {
+class JavaGetters : public fakejni::FakeJvmTest {
  protected:
   void SetUp() override {
     configClass = jvm.NewClass("Config");
     config = reinterpret_cast<jobject>(jvm.NewObject(configClass, "config"));
   }
-  void TearDown() override {
-    EXPECT_EQ(jvm.ViewsHeld(), 0);
-    EXPECT_TRUE(jvm.violations.empty()) << jvm.violations.front();
-  }
-  JNIEnv* env() { return jvm.env(); }
-  jclass cls() { return jvm.nativeClass(); }
-
-  FakeJvm jvm;
   fakejni::Class* configClass = nullptr;
   jobject config = nullptr;
 };
