@@ -11,7 +11,6 @@ import java.lang.reflect.Modifier;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
-import java.util.concurrent.CyclicBarrier;
 import java.util.logging.Handler;
 import java.util.logging.Level;
 import java.util.logging.LogRecord;
@@ -108,15 +107,7 @@ class CodecLifecycleTest {
   void messagesGoToTheListenerOfTheObjectWhoseCallRuns() throws Exception {
     RecordingListener resizing = new RecordingListener();
     RecordingListener steady = new RecordingListener();
-    CyclicBarrier start = new CyclicBarrier(2);
-    List<Throwable> failures = Collections.synchronizedList(new ArrayList<>());
-    Thread first = new Thread(() -> encodeAfter(start, resizing, true, failures));
-    Thread second = new Thread(() -> encodeAfter(start, steady, false, failures));
-    first.start();
-    second.start();
-    first.join();
-    second.join();
-    assertEquals(List.of(), failures);
+    Together.run(2, thread -> encodePictures(thread == 0 ? resizing : steady, thread == 0));
     String initializing = "openh264 encode: Initializing encoder.";
     // The resizing encoder is rebuilt for every picture, the steady one only once.
     assertEquals(30, resizing.debug.stream().filter(initializing::equals).count());
@@ -125,17 +116,13 @@ class CodecLifecycleTest {
     assertEquals(List.of(), steady.errors);
   }
 
-  private static void encodeAfter(CyclicBarrier start, RecordingListener listener,
-      boolean resize, List<Throwable> failures) {
+  private static void encodePictures(RecordingListener listener, boolean resize) {
     try (H264Encoder encoder =
         new H264Encoder(new EncoderConfig(), List.of(new SpatialLayerConfig()), listener)) {
-      start.await();
       for (int frame = 0; frame < 30; frame++) {
         int width = resize ? 64 + 16 * (frame % 2) : 64;
         encoder.encode(H264EncoderTest.picture(width, 64, frame));
       }
-    } catch (Throwable failure) {
-      failures.add(failure);
     }
   }
 

@@ -5,10 +5,8 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import java.nio.ByteBuffer;
 import java.security.MessageDigest;
 import java.util.ArrayList;
-import java.util.Collections;
 import java.util.HexFormat;
 import java.util.List;
-import java.util.concurrent.CyclicBarrier;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -78,25 +76,7 @@ class ConcurrentCodecsTest {
       sequential.add(work(t));
     }
     String[] concurrent = new String[THREADS];
-    List<Throwable> failures = Collections.synchronizedList(new ArrayList<>());
-    CyclicBarrier start = new CyclicBarrier(THREADS);
-    List<Thread> threads = new ArrayList<>();
-    for (int t = 0; t < THREADS; t++) {
-      int thread = t;
-      threads.add(new Thread(() -> {
-        try {
-          start.await();
-          concurrent[thread] = work(thread);
-        } catch (Throwable failure) {
-          failures.add(failure);
-        }
-      }));
-    }
-    threads.forEach(Thread::start);
-    for (Thread thread : threads) {
-      thread.join();
-    }
-    assertEquals(List.of(), failures);
+    Together.run(THREADS, thread -> concurrent[thread] = work(thread));
     assertEquals(sequential, List.of(concurrent));
   }
 }

@@ -1,6 +1,7 @@
 package tq.brindlecast.openh264;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static tq.brindlecast.openh264.Refusals.assertRefused;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
@@ -8,7 +9,6 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.util.List;
 import org.junit.jupiter.api.Test;
-import org.junit.jupiter.api.function.Executable;
 
 class H264EncoderTest {
   private static final String INITIALIZING = "openh264 encode: Initializing encoder.";
@@ -19,14 +19,6 @@ class H264EncoderTest {
 
   private static EncoderConfig noSkips() {
     return new EncoderConfig().setRcMode(RateControlMode.BITRATE).setEnableFrameSkip(false);
-  }
-
-  private static void assertRefused(
-      Class<? extends RuntimeException> type, String expected, Executable call) {
-    RuntimeException failure = assertThrows(type, call);
-    assertTrue(
-        failure.getMessage().contains(expected),
-        "message '" + failure.getMessage() + "' should contain '" + expected + "'");
   }
 
   @Test

@@ -3,21 +3,11 @@ package tq.brindlecast.openh264;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertSame;
-import static org.junit.jupiter.api.Assertions.assertThrows;
-import static org.junit.jupiter.api.Assertions.assertTrue;
+import static tq.brindlecast.openh264.Refusals.assertRefused;
 
 import org.junit.jupiter.api.Test;
-import org.junit.jupiter.api.function.Executable;
 
 class I420PictureTest {
-  private static void assertRefused(
-      Class<? extends RuntimeException> type, String expected, Executable call) {
-    RuntimeException failure = assertThrows(type, call);
-    assertTrue(
-        failure.getMessage().contains(expected),
-        "message '" + failure.getMessage() + "' should contain '" + expected + "'");
-  }
-
   @Test
   void packedArrayIsSplitIntoPlanesWithOddSizesRoundedUp() {
     // 5x3: Y 15 bytes, U and V 3x2 = 6 bytes each.

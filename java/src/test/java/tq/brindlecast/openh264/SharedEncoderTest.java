@@ -11,7 +11,6 @@ import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
 import java.util.TreeMap;
-import java.util.concurrent.CyclicBarrier;
 import org.junit.jupiter.api.Test;
 
 /** One encoder used by several threads at once. */
@@ -27,8 +26,6 @@ class SharedEncoderTest {
   @Test
   void threadsSharingAnEncoderMakeAStreamFfmpegDecodes() throws Exception {
     List<Encoded> frames = Collections.synchronizedList(new ArrayList<>());
-    List<Throwable> failures = Collections.synchronizedList(new ArrayList<>());
-    CyclicBarrier start = new CyclicBarrier(THREADS);
     try (H264Encoder encoder =
         new H264Encoder(
             // Interleaved threads look like scene changes; an IDR picture there would restart
@@ -37,32 +34,21 @@ class SharedEncoderTest {
                 .setRcMode(RateControlMode.BITRATE)
                 .setEnableFrameSkip(false)
                 .setEnableSceneChangeDetect(false))) {
-      List<Thread> threads = new ArrayList<>();
-      for (int t = 0; t < THREADS; t++) {
-        int thread = t;
-        threads.add(new Thread(() -> {
-          try {
-            start.await();
+      Together.run(
+          THREADS,
+          thread -> {
             for (int i = 0; i < PICTURES_PER_THREAD; i++) {
               int source = thread * PICTURES_PER_THREAD + i;
               frames.add(
-                  new Encoded(source, encoder.encode(H264EncoderTest.picture(WIDTH, HEIGHT, source))));
+                  new Encoded(
+                      source, encoder.encode(H264EncoderTest.picture(WIDTH, HEIGHT, source))));
               if (i % 5 == 4) {
                 encoder.setBitrate(300 + 100 * thread);
                 encoder.getBitrate();
               }
             }
-          } catch (Throwable failure) {
-            failures.add(failure);
-          }
-        }));
-      }
-      threads.forEach(Thread::start);
-      for (Thread thread : threads) {
-        thread.join();
-      }
+          });
     }
-    assertEquals(List.of(), failures);
     assertEquals(THREADS * PICTURES_PER_THREAD, frames.size());
 
     // The encoder numbers its pictures: frame_num gives the order it encoded them in.
