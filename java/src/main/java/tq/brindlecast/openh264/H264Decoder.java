@@ -28,7 +28,18 @@ import java.util.Objects;
  *
  * <p>The OpenH264 decoder is brought up by the first {@link #decode} and again after {@link
  * #reconfigure}. A buffer that cannot be decoded gives null and raises the key-frame request
- * ({@link #needsKeyFrame()}); the next buffer that decodes clears it.
+ * ({@link #needsKeyFrame()}); the next buffer that decodes clears it. {@link #decodeAccessUnit}
+ * tells the two kinds of null apart in one call, and gives the reason of a failure when the
+ * stream's sequence parameter set shows one (a feature OpenH264 does not decode):
+ *
+ * <pre>{@code
+ * DecodeResult result = decoder.decodeAccessUnit(accessUnit);
+ * switch (result.status()) {
+ *   case PICTURE -> show(result.picture());
+ *   case NO_PICTURE_YET -> { }                        // parameter sets, or a picture held back
+ *   case FAILED -> log(result.reason());              // reason may be null when not known
+ * }
+ * }</pre>
  *
  * <p>Every method checks its arguments before it reaches the native library. Calls on one decoder
  * are serialised, so it may be shared between threads; different decoders run in parallel. The
@@ -40,6 +51,8 @@ import java.util.Objects;
 public final class H264Decoder implements AutoCloseable {
   private final NativeContext context;
   private volatile DecoderConfig config;
+  private volatile SequenceParameterSet sequenceParameterSet;
+  private volatile String parameterSetProblem;
 
   /**
    * Creates a decoder with the default {@link DecoderConfig}, which decodes every stream OpenH264
@@ -143,23 +156,82 @@ public final class H264Decoder implements AutoCloseable {
    * @throws IllegalStateException if the decoder is closed
    */
   public DecodedPicture decode(byte[] data, int offset, int length, byte[] output) {
+    return decodeAccessUnit(data, offset, length, output).picture();
+  }
+
+  /**
+   * Decodes a buffer of H.264 bytes and tells whether it gave a picture, gave none yet, or could
+   * not be decoded, with the reason when one is known.
+   *
+   * @param data the bytes, best one whole access unit
+   * @return the outcome; an empty array gives {@link DecodeResult.Status#NO_PICTURE_YET}
+   * @throws NullPointerException if {@code data} is null
+   * @throws CodecException if the OpenH264 decoder could not be brought up
+   * @throws IllegalStateException if the decoder is closed
+   */
+  public DecodeResult decodeAccessUnit(byte[] data) {
+    Objects.requireNonNull(data, "data must not be null");
+    return decodeAccessUnit(data, 0, data.length, null);
+  }
+
+  /**
+   * Decodes part of an array of H.264 bytes, into {@code output} when it fits (as {@link
+   * #decode(byte[], int, int, byte[])} does), and tells whether it gave a picture, gave none yet,
+   * or could not be decoded, with the reason when one is known.
+   *
+   * <p>The decoder reads the sequence parameter sets it is handed. When a buffer fails on a
+   * stream OpenH264 cannot decode (interlaced, 4:2:2, 4:4:4, more than 8 bits, lossless), the
+   * reason names the feature, e.g. "interlaced coding (frame_mbs_only_flag 0) is not supported
+   * by OpenH264".
+   *
+   * @param data the array
+   * @param offset where the bytes start
+   * @param length how many bytes to decode; 0 decodes nothing
+   * @param output an array to write the picture into, or null to allocate a new one
+   * @return the outcome
+   * @throws NullPointerException if {@code data} is null
+   * @throws IndexOutOfBoundsException if the range does not lie inside {@code data}
+   * @throws CodecException if the OpenH264 decoder could not be brought up
+   * @throws IllegalStateException if the decoder is closed
+   */
+  public DecodeResult decodeAccessUnit(byte[] data, int offset, int length, byte[] output) {
     Objects.requireNonNull(data, "data must not be null");
     Objects.checkFromIndexSize(offset, length, data.length);
     if (length == 0) {
       context.checkOpen();
-      return null;
+      return new DecodeResult(DecodeResult.Status.NO_PICTURE_YET, null, null);
     }
     // The library reads from the start of the array.
     byte[] bitstream = offset == 0 ? data : Arrays.copyOfRange(data, offset, offset + length);
     return context.call(
         handle -> {
+          readParameterSets(bitstream, length);
           Native.offerOutput(output);
+          DecodedPicture picture;
           try {
-            return decodeNative(handle, bitstream, length);
+            picture = decodeNative(handle, bitstream, length);
           } finally {
             Native.offerOutput(null);
           }
+          if (picture != null) {
+            return new DecodeResult(DecodeResult.Status.PICTURE, picture, null);
+          }
+          if (Native.OpenH264TQDecoderGetNeedsKeyFrame(handle) == 0) {
+            return new DecodeResult(DecodeResult.Status.NO_PICTURE_YET, null, null);
+          }
+          return new DecodeResult(DecodeResult.Status.FAILED, null, failureReason());
         });
+  }
+
+  /**
+   * Returns the sequence parameter set most recently handed to this decoder, or null when none
+   * has been (or the last one could not be parsed).
+   *
+   * @throws IllegalStateException if the decoder is closed
+   */
+  public SequenceParameterSet sequenceParameterSet() {
+    context.checkOpen();
+    return sequenceParameterSet;
   }
 
   /**
@@ -188,6 +260,8 @@ public final class H264Decoder implements AutoCloseable {
         handle -> {
           store(handle, configCopy);
           this.config = configCopy;
+          sequenceParameterSet = null; // the fresh decoder needs the parameter sets again
+          parameterSetProblem = null;
           return null;
         });
   }
@@ -232,6 +306,48 @@ public final class H264Decoder implements AutoCloseable {
   @Override
   public void close() {
     context.close();
+  }
+
+  /**
+   * Parses the sequence parameter sets at the head of a buffer. They come before the first slice
+   * of an access unit, so the scan stops there and never walks the picture data.
+   */
+  private void readParameterSets(byte[] data, int length) {
+    int start = AnnexB.findStartCode(data, 0, length);
+    while (start >= 0 && start + 3 < length) {
+      int header = start + 3;
+      int type = data[header] & 0x1F;
+      if (type == NalUnit.TYPE_SLICE || type == NalUnit.TYPE_IDR
+          || type == NalUnit.TYPE_SLICE_EXTENSION) {
+        return;
+      }
+      int next = AnnexB.findStartCode(data, header, length);
+      if (type == NalUnit.TYPE_SPS) {
+        int end = next < 0 ? length : next;
+        try {
+          sequenceParameterSet = SequenceParameterSet.parse(data, header, end - header);
+          parameterSetProblem = null;
+        } catch (IllegalArgumentException malformed) {
+          sequenceParameterSet = null;
+          parameterSetProblem = "the sequence parameter set is malformed: " + malformed.getMessage();
+        }
+      }
+      start = next;
+    }
+  }
+
+  /** Why the stream does not decode, as far as its parameter sets tell; null when they do not. */
+  private String failureReason() {
+    SequenceParameterSet sps = sequenceParameterSet;
+    if (sps != null) {
+      String feature = sps.unsupportedFeature();
+      return feature == null ? null : feature + " is not supported by OpenH264";
+    }
+    if (parameterSetProblem != null) {
+      return parameterSetProblem;
+    }
+    return "no sequence parameter set has come before; a stream must start at an IDR picture"
+        + " with its parameter sets";
   }
 
   private static Void store(long handle, DecoderConfig config) {

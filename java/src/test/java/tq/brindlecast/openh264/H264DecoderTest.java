@@ -8,6 +8,7 @@ import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Random;
@@ -134,6 +135,51 @@ class H264DecoderTest {
           listener.debug);
       assertNull(decoder.decode(frames.get(2).data()), "the new decoder has no reference yet");
       assertNotNull(decoder.decode(frames.get(0).data()));
+    }
+  }
+
+  @Test
+  void decodeAccessUnitTellsPictureNotYetAndFailureApartWithTheReason() throws Exception {
+    byte[] idr = encode(new EncoderConfig(), 1).get(0).data();
+    List<NalUnit> nals = AnnexB.nalUnits(idr);
+    int firstSlice = nals.stream().filter(NalUnit::isSlice).findFirst().orElseThrow().offset() - 4;
+    byte[] parameterSets = java.util.Arrays.copyOf(idr, firstSlice);
+    byte[] noise = new byte[4096];
+    new Random(11).nextBytes(noise);
+    noise[0] = 0;
+    noise[1] = 0;
+    noise[2] = 1;
+    noise[3] = 0x65; // an IDR slice header over random bytes
+    try (H264Decoder decoder = new H264Decoder()) {
+      DecodeResult failed = decoder.decodeAccessUnit(noise);
+      assertEquals(DecodeResult.Status.FAILED, failed.status());
+      assertTrue(failed.reason().contains("no sequence parameter set"), failed.reason());
+      assertEquals(DecodeResult.Status.NO_PICTURE_YET,
+          decoder.decodeAccessUnit(parameterSets).status());
+      assertEquals(WIDTH, decoder.sequenceParameterSet().width());
+      DecodeResult picture = decoder.decodeAccessUnit(idr);
+      assertEquals(DecodeResult.Status.PICTURE, picture.status());
+      assertEquals(HEIGHT, picture.picture().height());
+      assertNull(picture.reason());
+    }
+    Path dir = FfmpegTool.workDir("unsupported-streams");
+    for (var kind : X264Streams.UNSUPPORTED.entrySet()) {
+      Path file = X264Streams.make(dir, kind.getKey(), "176x144", "25", 3, kind.getValue());
+      List<DecodeResult> results = new ArrayList<>();
+      try (AccessUnitReader reader = AccessUnitReader.open(file);
+          H264Decoder decoder = new H264Decoder()) {
+        for (byte[] unit; (unit = reader.nextAccessUnit()) != null; ) {
+          results.add(decoder.decodeAccessUnit(unit));
+        }
+      }
+      assertEquals(3, results.size(), kind.getKey());
+      for (DecodeResult result : results) {
+        assertTrue(result.failed(), kind.getKey() + ": " + result);
+        assertTrue(result.reason().endsWith("is not supported by OpenH264"), result.reason());
+        assertEquals(
+            SequenceParameterSet.parse(X264Streams.firstSps(file)).unsupportedFeature()
+                + " is not supported by OpenH264", result.reason());
+      }
     }
   }
 }

@@ -7,6 +7,7 @@ import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.util.Set;
+import tq.brindlecast.openh264.AccessUnitReader;
 import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
@@ -44,8 +45,8 @@ final class DecodeCommand {
     long nanos = 0;
     long bytes;
     Progress progress = new Progress(output, "decoding", -1);
-    try (AnnexBReader reader =
-            new AnnexBReader(new BufferedInputStream(Files.newInputStream(file), 1 << 16));
+    try (AccessUnitReader reader =
+            new AccessUnitReader(new BufferedInputStream(Files.newInputStream(file), 1 << 16));
         H264Decoder decoder =
             new H264Decoder(new DecoderConfig(), output.listener(options.flag("verbose")));
         Y4mWriter writer =

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264.tool;
+package tq.brindlecast.openh264;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -13,11 +13,8 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.stream.Collectors;
 import org.junit.jupiter.api.Test;
-import tq.brindlecast.openh264.AnnexB;
-import tq.brindlecast.openh264.FfmpegTool;
-import tq.brindlecast.openh264.NalUnit;
 
-class AnnexBReaderTest {
+class AccessUnitReaderTest {
   // NAL units: header byte, then a first payload byte whose top bit says first_mb_in_slice == 0.
   private static final byte[] SPS = {0x67, 0x42, 0x11};
   private static final byte[] PPS = {0x68, (byte) 0xCE};
@@ -47,7 +44,7 @@ class AnnexBReaderTest {
   /** The access units of a stream, each as the list of its NAL unit types. */
   private static List<String> accessUnits(byte[] stream) throws IOException {
     List<String> units = new ArrayList<>();
-    try (AnnexBReader reader = new AnnexBReader(new ByteArrayInputStream(stream))) {
+    try (AccessUnitReader reader = new AccessUnitReader(new ByteArrayInputStream(stream))) {
       byte[] unit;
       while ((unit = reader.nextAccessUnit()) != null) {
         units.add(AnnexB.nalUnits(unit).stream()
@@ -79,7 +76,7 @@ class AnnexBReaderTest {
     byte[] all = new byte[garbage.length + stream.length];
     System.arraycopy(garbage, 0, all, 0, garbage.length);
     System.arraycopy(stream, 0, all, garbage.length, stream.length);
-    try (AnnexBReader reader = new AnnexBReader(new ByteArrayInputStream(all))) {
+    try (AccessUnitReader reader = new AccessUnitReader(new ByteArrayInputStream(all))) {
       assertArrayEquals(
           new byte[] {0, 0, 0, 1, 0x12, 0, 0, 0, 1, 0x41, (byte) 0x9A, 0x44},
           reader.nextAccessUnit());
@@ -103,7 +100,7 @@ class AnnexBReaderTest {
     small[0] = 0x41;
     small[1] = (byte) 0x9A;
     byte[] stream = stream(small, P_FIRST, big, P_FIRST);
-    try (AnnexBReader reader = new AnnexBReader(new ByteArrayInputStream(stream))) {
+    try (AccessUnitReader reader = new AccessUnitReader(new ByteArrayInputStream(stream))) {
       assertArrayEquals(small, reader.nextNalUnit());
       assertArrayEquals(P_FIRST, reader.nextNalUnit());
       assertArrayEquals(big, reader.nextNalUnit());

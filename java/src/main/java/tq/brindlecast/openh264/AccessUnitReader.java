@@ -1,14 +1,16 @@
-package tq.brindlecast.openh264.tool;
+package tq.brindlecast.openh264;
 
 import java.io.ByteArrayOutputStream;
 import java.io.Closeable;
 import java.io.IOException;
 import java.io.InputStream;
+import java.nio.channels.Channels;
+import java.nio.channels.ReadableByteChannel;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
-import tq.brindlecast.openh264.AnnexB;
-import tq.brindlecast.openh264.NalUnit;
 
 /**
  * Reads an H.264 Annex B byte stream and cuts it into access units, the NAL units of one picture
@@ -19,9 +21,23 @@ import tq.brindlecast.openh264.NalUnit;
  * SEI, sequence or picture parameter set (and the reserved types 15 to 18), or at a base-layer
  * slice whose {@code first_mb_in_slice} is 0 (together with the prefix NAL units right before it).
  * End-of-sequence and end-of-stream units close the unit they end. Enhancement-layer slices (type
- * 20) belong to the access unit of their base layer.
+ * 20) belong to the access unit of their base layer. Bytes before the first start code are
+ * skipped.
+ *
+ * <pre>{@code
+ * try (AccessUnitReader reader = AccessUnitReader.open(Path.of("clip.h264"));
+ *     H264Decoder decoder = new H264Decoder()) {
+ *   for (byte[] unit; (unit = reader.nextAccessUnit()) != null; ) {
+ *     DecodedPicture picture = decoder.decode(unit);
+ *     ...
+ *   }
+ * }
+ * }</pre>
+ *
+ * <p>The stream is read in blocks as the units are asked for, so a stream of any length, or a
+ * pipe, takes only the memory of its largest unit. A reader is for one thread.
  */
-final class AnnexBReader implements Closeable {
+public final class AccessUnitReader implements Closeable {
   private static final byte[] START_CODE = {0, 0, 0, 1};
   private static final int READ_SIZE = 1 << 16;
 
@@ -33,23 +49,52 @@ final class AnnexBReader implements Closeable {
   private long bytesRead;
   private final List<byte[]> carried = new ArrayList<>();
 
-  AnnexBReader(InputStream in) {
-    this.in = in;
+  /**
+   * Reads from a stream; {@link #close()} closes it.
+   *
+   * @param in the Annex B byte stream
+   * @throws NullPointerException if {@code in} is null
+   */
+  public AccessUnitReader(InputStream in) {
+    this.in = java.util.Objects.requireNonNull(in, "in must not be null");
   }
 
-  /** The number of bytes read from the stream so far. */
-  long bytesRead() {
+  /**
+   * Reads from a channel; {@link #close()} closes it.
+   *
+   * @param channel the Annex B byte stream
+   * @throws NullPointerException if {@code channel} is null
+   */
+  public AccessUnitReader(ReadableByteChannel channel) {
+    this(Channels.newInputStream(
+        java.util.Objects.requireNonNull(channel, "channel must not be null")));
+  }
+
+  /**
+   * Opens a file.
+   *
+   * @param file an Annex B file ({@code .h264}, {@code .264})
+   * @throws IOException if the file cannot be opened
+   */
+  public static AccessUnitReader open(Path file) throws IOException {
+    return new AccessUnitReader(Files.newInputStream(file));
+  }
+
+  /** Returns the number of bytes read from the stream so far. */
+  public long bytesRead() {
     return bytesRead;
   }
 
   /**
    * Returns the next access unit: its NAL units, each behind a four-byte start code; null at the
    * end of the stream.
+   *
+   * @throws IOException if reading fails
    */
-  byte[] nextAccessUnit() throws IOException {
+  public byte[] nextAccessUnit() throws IOException {
     List<byte[]> unit = new ArrayList<>(carried);
     carried.clear();
-    boolean hasSlice = unit.stream().anyMatch(AnnexBReader::isBaseSlice);
+    boolean hasSlice = unit.stream().anyMatch(AccessUnitReader::isBaseSlice);
     int prefixRun = -1;
     byte[] nal;
     while ((nal = nextNalUnit()) != null) {
@@ -77,9 +122,12 @@ final class AnnexBReader implements Closeable {
 
   /**
    * Returns the next NAL unit from its header byte to its last non-zero byte, or null at the end
-   * of the stream. Bytes before the first start code are skipped.
+   * of the stream. Bytes before the first start code are skipped. Do not mix it with {@link
+   * #nextAccessUnit()} on one reader.
+   *
+   * @throws IOException if reading fails
    */
-  byte[] nextNalUnit() throws IOException {
+  public byte[] nextNalUnit() throws IOException {
     while (skipToUnit()) {
       int searched = 0; // bytes after start already searched for the next start code
       int next;

@@ -1,0 +1,374 @@
+package tq.brindlecast.openh264;
+
+import java.util.Objects;
+
+/**
+ * The fields of an H.264 sequence parameter set (SPS) that describe a stream: profile and level,
+ * chroma format and bit depth, frame or field coding, picture size, and the frame rate, sample
+ * aspect ratio and sample range from its video usability information (VUI).
+ *
+ * <pre>{@code
+ * for (NalUnit unit : AnnexB.nalUnits(stream)) {
+ *   if (unit.type() == NalUnit.TYPE_SPS) {
+ *     SequenceParameterSet sps =
+ *         SequenceParameterSet.parse(stream, unit.offset(), unit.length());
+ *     System.out.println(sps.width() + "x" + sps.height() + " at " + sps.frameRate());
+ *   }
+ * }
+ * }</pre>
+ *
+ * @param profileIdc the {@code profile_idc}, e.g. 66 Baseline, 77 Main, 100 High, 110 High 10
+ * @param constraintFlags the six {@code constraint_setN_flag}s, set 0 in bit 7 down to set 5 in
+ *     bit 2, as in the byte after {@code profile_idc}
+ * @param levelIdc the {@code level_idc}, ten times the level number (31 is level 3.1)
+ * @param id the {@code seq_parameter_set_id}, 0 to 31
+ * @param chromaFormatIdc 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
+ * @param bitDepthLuma bits per luma sample, 8 to 14
+ * @param bitDepthChroma bits per chroma sample, 8 to 14
+ * @param transformBypass the {@code qpprime_y_zero_transform_bypass_flag}: lossless coding
+ * @param frameMbsOnly the {@code frame_mbs_only_flag}; false means fields (interlaced coding)
+ * @param widthInMbs the coded width in macroblocks of 16 pixels
+ * @param heightInMbs the coded frame height in macroblocks of 16 pixels
+ * @param width the displayed width in pixels, after the cropping rectangle
+ * @param height the displayed height in pixels, after the cropping rectangle
+ * @param sarWidth the sample aspect ratio's width, or 0 when the stream does not give it
+ * @param sarHeight the sample aspect ratio's height, or 0 when the stream does not give it
+ * @param numUnitsInTick the VUI's {@code num_units_in_tick}, or 0 without timing information
+ * @param timeScale the VUI's {@code time_scale}, or 0 without timing information
+ * @param fullRange the VUI's {@code video_full_range_flag}: samples use 0 to 255, not 16 to 235
+ */
+public record SequenceParameterSet(
+    int profileIdc,
+    int constraintFlags,
+    int levelIdc,
+    int id,
+    int chromaFormatIdc,
+    int bitDepthLuma,
+    int bitDepthChroma,
+    boolean transformBypass,
+    boolean frameMbsOnly,
+    int widthInMbs,
+    int heightInMbs,
+    int width,
+    int height,
+    int sarWidth,
+    int sarHeight,
+    long numUnitsInTick,
+    long timeScale,
+    boolean fullRange) {
+
+  /** Sample aspect ratios by {@code aspect_ratio_idc} 1 to 16, as width and height. */
+  private static final int[][] ASPECT_RATIOS = {
+    {1, 1}, {12, 11}, {10, 11}, {16, 11}, {40, 33}, {24, 11}, {20, 11}, {32, 11}, {80, 33},
+    {18, 11}, {15, 11}, {64, 33}, {160, 99}, {4, 3}, {3, 2}, {2, 1}
+  };
+
+  private static final int EXTENDED_SAR = 255;
+
+  /**
+   * Parses a sequence parameter set NAL unit: its header byte, then the payload with its
+   * emulation prevention bytes still in place.
+   *
+   * @param nal the NAL unit without its start code
+   * @return the parsed fields
+   * @throws NullPointerException if {@code nal} is null
+   * @throws IllegalArgumentException if the unit is not an SPS, ends early or holds values H.264
+   *     does not allow; the message says which field
+   */
+  public static SequenceParameterSet parse(byte[] nal) {
+    Objects.requireNonNull(nal, "nal must not be null");
+    return parse(nal, 0, nal.length);
+  }
+
+  /**
+   * Parses a sequence parameter set NAL unit in part of an array, e.g. as found by {@link
+   * AnnexB#nalUnits(byte[])}.
+   *
+   * @param data the array
+   * @param offset the index of the NAL unit's header byte
+   * @param length the number of bytes of the unit
+   * @return the parsed fields
+   * @throws NullPointerException if {@code data} is null
+   * @throws IndexOutOfBoundsException if the range does not lie inside {@code data}
+   * @throws IllegalArgumentException if the unit is not an SPS, ends early or holds values H.264
+   *     does not allow; the message says which field
+   */
+  public static SequenceParameterSet parse(byte[] data, int offset, int length) {
+    Objects.requireNonNull(data, "data must not be null");
+    Objects.checkFromIndexSize(offset, length, data.length);
+    if (length < 1 || (data[offset] & 0x1F) != NalUnit.TYPE_SPS) {
+      throw new IllegalArgumentException(
+          "not a sequence parameter set: "
+              + (length < 1 ? "the unit is empty" : "NAL unit type " + (data[offset] & 0x1F)));
+    }
+    Bits bits = new Bits(data, offset + 1, offset + length);
+    int profile = bits.bits8("profile_idc");
+    int constraints = bits.bits8("constraint flags") & 0xFC;
+    int level = bits.bits8("level_idc");
+    int id = bits.ue("seq_parameter_set_id", 31);
+    int chroma = 1;
+    int depthLuma = 8;
+    int depthChroma = 8;
+    boolean bypass = false;
+    boolean separatePlanes = false;
+    if (hasChromaInfo(profile)) {
+      chroma = bits.ue("chroma_format_idc", 3);
+      if (chroma == 3) {
+        separatePlanes = bits.flag("separate_colour_plane_flag");
+      }
+      depthLuma = 8 + bits.ue("bit_depth_luma_minus8", 6);
+      depthChroma = 8 + bits.ue("bit_depth_chroma_minus8", 6);
+      bypass = bits.flag("qpprime_y_zero_transform_bypass_flag");
+      if (bits.flag("seq_scaling_matrix_present_flag")) {
+        skipScalingLists(bits, chroma == 3 ? 12 : 8);
+      }
+    }
+    bits.ue("log2_max_frame_num_minus4", 12);
+    int pocType = bits.ue("pic_order_cnt_type", 2);
+    if (pocType == 0) {
+      bits.ue("log2_max_pic_order_cnt_lsb_minus4", 12);
+    } else if (pocType == 1) {
+      bits.flag("delta_pic_order_always_zero_flag");
+      bits.se("offset_for_non_ref_pic");
+      bits.se("offset_for_top_to_bottom_field");
+      int cycle = bits.ue("num_ref_frames_in_pic_order_cnt_cycle", 255);
+      for (int i = 0; i < cycle; i++) {
+        bits.se("offset_for_ref_frame");
+      }
+    }
+    bits.ue("max_num_ref_frames", 16);
+    bits.flag("gaps_in_frame_num_value_allowed_flag");
+    int widthInMbs = bits.ue("pic_width_in_mbs_minus1", 1023) + 1;
+    int mapUnits = bits.ue("pic_height_in_map_units_minus1", 1023) + 1;
+    boolean frameMbsOnly = bits.flag("frame_mbs_only_flag");
+    if (!frameMbsOnly) {
+      bits.flag("mb_adaptive_frame_field_flag");
+    }
+    bits.flag("direct_8x8_inference_flag");
+    int heightInMbs = (frameMbsOnly ? 1 : 2) * mapUnits;
+    int width = widthInMbs * 16;
+    int height = heightInMbs * 16;
+    if (bits.flag("frame_cropping_flag")) {
+      int chromaArrayType = separatePlanes ? 0 : chroma;
+      int cropX = chromaArrayType == 1 || chromaArrayType == 2 ? 2 : 1;
+      int cropY = (chromaArrayType == 1 ? 2 : 1) * (frameMbsOnly ? 1 : 2);
+      long left = (long) cropX * bits.ue("frame_crop_left_offset", width);
+      long right = (long) cropX * bits.ue("frame_crop_right_offset", width);
+      long top = (long) cropY * bits.ue("frame_crop_top_offset", height);
+      long bottom = (long) cropY * bits.ue("frame_crop_bottom_offset", height);
+      if (left + right >= width || top + bottom >= height) {
+        throw new IllegalArgumentException(
+            "the cropping rectangle (" + left + ", " + right + ", " + top + ", " + bottom
+                + ") leaves nothing of the " + width + "x" + height + " picture");
+      }
+      width -= (int) (left + right);
+      height -= (int) (top + bottom);
+    }
+    int sarWidth = 0;
+    int sarHeight = 0;
+    long unitsInTick = 0;
+    long timeScale = 0;
+    boolean fullRange = false;
+    if (bits.flag("vui_parameters_present_flag")) {
+      if (bits.flag("aspect_ratio_info_present_flag")) {
+        int idc = bits.bits8("aspect_ratio_idc");
+        if (idc == EXTENDED_SAR) {
+          sarWidth = (int) bits.bits(16, "sar_width");
+          sarHeight = (int) bits.bits(16, "sar_height");
+        } else if (idc >= 1 && idc <= ASPECT_RATIOS.length) {
+          sarWidth = ASPECT_RATIOS[idc - 1][0];
+          sarHeight = ASPECT_RATIOS[idc - 1][1];
+        }
+        if (sarWidth == 0 || sarHeight == 0) {
+          sarWidth = 0; // unspecified
+          sarHeight = 0;
+        }
+      }
+      if (bits.flag("overscan_info_present_flag")) {
+        bits.flag("overscan_appropriate_flag");
+      }
+      if (bits.flag("video_signal_type_present_flag")) {
+        bits.bits(3, "video_format");
+        fullRange = bits.flag("video_full_range_flag");
+        if (bits.flag("colour_description_present_flag")) {
+          bits.bits(24, "colour description");
+        }
+      }
+      if (bits.flag("chroma_loc_info_present_flag")) {
+        bits.ue("chroma_sample_loc_type_top_field", 5);
+        bits.ue("chroma_sample_loc_type_bottom_field", 5);
+      }
+      if (bits.flag("timing_info_present_flag")) {
+        unitsInTick = bits.bits(32, "num_units_in_tick");
+        timeScale = bits.bits(32, "time_scale");
+        if (unitsInTick == 0 || timeScale == 0) {
+          unitsInTick = 0; // a rate of 0 or infinity says nothing
+          timeScale = 0;
+        }
+      }
+    }
+    return new SequenceParameterSet(
+        profile, constraints, level, id, chroma, depthLuma, depthChroma, bypass, frameMbsOnly,
+        widthInMbs, heightInMbs, width, height, sarWidth, sarHeight, unitsInTick, timeScale,
+        fullRange);
+  }
+
+  /**
+   * Tells whether {@code constraint_set}{@code n}{@code _flag} is set.
+   *
+   * @param n 0 to 5
+   * @throws IllegalArgumentException if {@code n} is outside 0 to 5
+   */
+  public boolean constraintSet(int n) {
+    if (n < 0 || n > 5) {
+      throw new IllegalArgumentException("n must be from 0 to 5, was " + n);
+    }
+    return (constraintFlags & (0x80 >> n)) != 0;
+  }
+
+  /** Tells whether the VUI gives a frame rate ({@link #frameRate()}). */
+  public boolean hasFrameRate() {
+    return timeScale > 0 && numUnitsInTick > 0;
+  }
+
+  /**
+   * Returns the frame rate the VUI gives: {@code time_scale / (2 * num_units_in_tick)}, since a
+   * tick is one field; 0 when the stream carries no timing information.
+   */
+  public double frameRate() {
+    return hasFrameRate() ? timeScale / (2.0 * numUnitsInTick) : 0;
+  }
+
+  /** Tells whether the VUI gives a sample aspect ratio ({@link #sarWidth()}:{@link #sarHeight()}). */
+  public boolean hasAspectRatio() {
+    return sarWidth > 0 && sarHeight > 0;
+  }
+
+  /**
+   * Names, in plain words, what in this stream OpenH264 cannot decode (it decodes progressive
+   * 8-bit 4:2:0 Baseline, Main and High streams), or returns null when nothing stands in the way.
+   */
+  public String unsupportedFeature() {
+    if (!frameMbsOnly) {
+      return "interlaced coding (frame_mbs_only_flag 0)";
+    }
+    if (chromaFormatIdc != 1) {
+      String format =
+          switch (chromaFormatIdc) {
+            case 0 -> "monochrome (4:0:0)";
+            case 2 -> "4:2:2";
+            default -> "4:4:4";
+          };
+      return format + " chroma (chroma_format_idc " + chromaFormatIdc + ")";
+    }
+    if (bitDepthLuma != 8 || bitDepthChroma != 8) {
+      return bitDepthLuma + "-bit samples (bit depth " + bitDepthLuma + " luma, "
+          + bitDepthChroma + " chroma)";
+    }
+    if (transformBypass) {
+      return "lossless coding (qpprime_y_zero_transform_bypass_flag 1)";
+    }
+    if (!hasChromaInfo(profileIdc) && profileIdc != 66 && profileIdc != 77) {
+      return "profile_idc " + profileIdc; // Extended profile (88) and unknown profiles
+    }
+    return null;
+  }
+
+  /** The profiles whose SPS carries chroma format, bit depths and scaling lists. */
+  private static boolean hasChromaInfo(int profile) {
+    return switch (profile) {
+      case 100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135 -> true;
+      default -> false;
+    };
+  }
+
+  private static void skipScalingLists(Bits bits, int count) {
+    for (int i = 0; i < count; i++) {
+      if (!bits.flag("seq_scaling_list_present_flag")) {
+        continue;
+      }
+      int size = i < 6 ? 16 : 64;
+      int last = 8;
+      int next = 8;
+      for (int j = 0; j < size && next != 0; j++) {
+        int delta = bits.se("delta_scale");
+        if (delta < -128 || delta > 127) {
+          throw new IllegalArgumentException("delta_scale " + delta + " is outside -128 to 127");
+        }
+        next = (last + delta + 256) % 256;
+        last = next == 0 ? last : next;
+      }
+    }
+  }
+
+  /** Reads bits of a NAL unit payload, skipping emulation prevention bytes (00 00 03). */
+  private static final class Bits {
+    private final byte[] data;
+    private final int end;
+    private int index;
+    private int bit;
+    private int zeros;
+
+    Bits(byte[] data, int index, int end) {
+      this.data = data;
+      this.index = index;
+      this.end = end;
+    }
+
+    private int bit(String field) {
+      if (bit == 0 && zeros >= 2 && index < end && data[index] == 3) {
+        index++; // emulation prevention byte
+        zeros = 0;
+      }
+      if (index >= end) {
+        throw new IllegalArgumentException(
+            "the sequence parameter set ends inside " + field);
+      }
+      int value = (data[index] >> (7 - bit)) & 1;
+      if (++bit == 8) {
+        zeros = data[index] == 0 ? zeros + 1 : 0;
+        bit = 0;
+        index++;
+      }
+      return value;
+    }
+
+    boolean flag(String field) {
+      return bit(field) != 0;
+    }
+
+    /** Reads {@code count} bits, at most 32, as an unsigned number. */
+    long bits(int count, String field) {
+      long value = 0;
+      for (int i = 0; i < count; i++) {
+        value = (value << 1) | bit(field);
+      }
+      return value;
+    }
+
+    int bits8(String field) {
+      return (int) bits(8, field);
+    }
+
+    /** Reads an unsigned Exp-Golomb number and checks it against its largest allowed value. */
+    int ue(String field, long max) {
+      int leadingZeros = 0;
+      while (bit(field) == 0) {
+        if (++leadingZeros > 31) {
+          throw new IllegalArgumentException(field + " is not a valid Exp-Golomb code");
+        }
+      }
+      long value = (1L << leadingZeros) - 1 + bits(leadingZeros, field);
+      if (value > max) {
+        throw new IllegalArgumentException(field + " is " + value + ", more than " + max);
+      }
+      return (int) value;
+    }
+
+    /** Reads a signed Exp-Golomb number. */
+    int se(String field) {
+      long code = ue(field, Integer.MAX_VALUE);
+      return (int) ((code & 1) != 0 ? (code + 1) / 2 : -(code / 2));
+    }
+  }
+}
