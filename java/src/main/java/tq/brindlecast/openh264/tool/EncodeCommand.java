@@ -3,8 +3,6 @@ package tq.brindlecast.openh264.tool;
 import java.io.BufferedOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.HashSet;
 import java.util.Set;
 import tq.brindlecast.openh264.EncodedFrame;
@@ -17,7 +15,7 @@ final class EncodeCommand {
       "Usage: java -jar tqh264bridge.jar encode [INPUT] --output FILE.h264 [OPTIONS]\n"
           + "Encodes pictures to an H.264 Annex B file.\n\n"
           + Sources.USAGE
-          + "  --output FILE       the H.264 file to write\n"
+          + "  --output FILE       the H.264 file to write; - writes standard output\n"
           + EncoderSettings.USAGE
           + "  --verbose           print the library's messages\n";
 
@@ -32,13 +30,15 @@ final class EncodeCommand {
     if (target == null) {
       throw new UsageException("encode needs --output FILE.h264");
     }
-    try (PictureSource source = Sources.open(options)) {
-      EncoderSettings settings =
-          EncoderSettings.from(options, source.width(), source.height(), source.fps());
+    ToolFiles.checkDistinct(target, options.positional(0));
+    try (PictureSource source = Sources.open(options, output)) {
+      source.warnings().forEach(output::warn);
+      EncoderSettings settings = EncoderSettings.from(options, source.format());
       Progress progress = new Progress(output, "encoding", source.count());
       EncodeStats stats;
       try (H264Encoder encoder = settings.open(output.listener(options.flag("verbose")));
-          OutputStream out = new BufferedOutputStream(Files.newOutputStream(Path.of(target)))) {
+          ToolFiles.Output file = ToolFiles.openOutput(target, output)) {
+        OutputStream out = new BufferedOutputStream(file.stream(), 1 << 16);
         stats = new EncodeStats(encoder);
         I420Picture picture;
         while ((picture = source.next()) != null) {
@@ -48,13 +48,19 @@ final class EncodeCommand {
           }
           progress.update(stats.pictures);
         }
+        if (stats.encoded == 0) {
+          throw new IOException(
+              source.description() + " holds no picture; nothing was written to " + target);
+        }
+        out.flush();
+        file.commit();
       } finally {
         progress.finish();
       }
       output.summary(
           "source", "%s, %dx%d at %s pictures/s", source.description(), source.width(),
           source.height(), Main.number(source.fps()));
-      stats.print(output, source.fps(), settings.bitrate);
+      stats.print(output, source.fps(), settings);
       output.summary("output", "%s", target);
     }
     return 0;

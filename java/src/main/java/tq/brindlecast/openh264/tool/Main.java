@@ -1,10 +1,10 @@
 package tq.brindlecast.openh264.tool;
 
 import java.io.IOException;
+import java.io.InputStream;
 import java.io.PrintStream;
 import java.io.UncheckedIOException;
 import java.nio.file.Files;
-import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.Locale;
@@ -12,7 +12,9 @@ import tq.brindlecast.openh264.CodecException;
 
 /**
  * The command-line tool: {@code java -jar tqh264bridge.jar encode|decode|roundtrip [OPTIONS]}.
- * Exit status 0 on success, 2 on bad arguments, 1 on a failure.
+ * Exit status 0 on success, 2 on bad arguments (and an output that is an input), 1 on a failure
+ * (an unreadable file, a stream that gives no picture, a codec failure). {@code -} names standard
+ * input or standard output.
  */
 public final class Main {
   /** Exit status of a run that did its job. */
@@ -34,6 +36,8 @@ public final class Main {
         roundtrip  encode, decode and report the PSNR against the source
 
       Without an input file, encode and roundtrip use a moving test pattern (--size, --frames).
+      '-' as INPUT reads standard input, as --output FILE writes standard output.
+      Exit status: 0 success, 1 failure, 2 bad arguments.
       Run 'java -jar tqh264bridge.jar COMMAND --help' for the options of a command.
       """;
 
@@ -45,20 +49,36 @@ public final class Main {
    * @param args the command and its options
    */
   public static void main(String[] args) {
-    System.exit(run(args, System.out, System.err, stderrIsTerminal()));
+    System.exit(run(args, System.in, System.out, System.err, stderrIsTerminal()));
+  }
+
+  /**
+   * Runs the tool without exiting, with standard input from {@link System#in}.
+   *
+   * @param args the command and its options
+   * @param out where the summary goes (and the data, for {@code --output -})
+   * @param err where progress, errors and usage go
+   * @param progress whether to draw a progress line on {@code err}
+   * @return the exit status: {@link #OK}, {@link #FAILURE} or {@link #USAGE}
+   */
+  public static int run(String[] args, PrintStream out, PrintStream err, boolean progress) {
+    return run(args, System.in, out, err, progress);
   }
 
   /**
    * Runs the tool without exiting.
    *
    * @param args the command and its options
-   * @param out where the summary goes
-   * @param err where progress, errors and usage go
+   * @param in where an input named {@code -} is read from
+   * @param out where the summary goes; when the data goes to standard output ({@code --output
+   *     -}), the data, and the summary goes to {@code err}
+   * @param err where progress, warnings, errors and usage go
    * @param progress whether to draw a progress line on {@code err}
    * @return the exit status: {@link #OK}, {@link #FAILURE} or {@link #USAGE}
    */
-  public static int run(String[] args, PrintStream out, PrintStream err, boolean progress) {
-    ToolOutput output = new ToolOutput(out, err, progress);
+  public static int run(
+      String[] args, InputStream in, PrintStream out, PrintStream err, boolean progress) {
+    ToolOutput output = new ToolOutput(in, out, err, progress);
     if (args.length == 0) {
       err.println("tqh264bridge: no command given");
       err.print(TOOL_USAGE);
@@ -99,10 +119,13 @@ public final class Main {
       err.println("tqh264bridge " + command + ": " + badArguments.getMessage());
       err.print(usage);
       return USAGE;
-    } catch (NoSuchFileException missing) {
-      err.println("error: " + missing.getFile() + ": no such file");
+    } catch (IOException failure) {
+      err.println("error: " + ToolFiles.describe(failure));
       return FAILURE;
-    } catch (IOException | UncheckedIOException | CodecException failure) {
+    } catch (UncheckedIOException failure) {
+      err.println("error: " + ToolFiles.describe(failure.getCause()));
+      return FAILURE;
+    } catch (CodecException failure) {
       err.println("error: " + failure.getMessage());
       return FAILURE;
     } catch (IllegalArgumentException | IllegalStateException refused) {

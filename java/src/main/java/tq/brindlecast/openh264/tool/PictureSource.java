@@ -32,6 +32,11 @@ interface PictureSource extends Closeable {
   /** A few words for the summary, e.g. "clip.y4m". */
   String description();
 
+  /** What the tool should warn about, e.g. header fields it cannot honour. */
+  default java.util.List<String> warnings() {
+    return java.util.List.of();
+  }
+
   /** The next picture in a new array, or null at the end. */
   I420Picture next() throws IOException;
 

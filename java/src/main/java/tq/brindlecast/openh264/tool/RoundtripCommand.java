@@ -3,8 +3,6 @@ package tq.brindlecast.openh264.tool;
 import java.io.BufferedOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.HashSet;
 import java.util.Set;
 import tq.brindlecast.openh264.DecodedPicture;
@@ -24,7 +22,8 @@ final class RoundtripCommand {
       "Usage: java -jar tqh264bridge.jar roundtrip [INPUT] [OPTIONS]\n"
           + "Encodes, decodes and reports the PSNR of the decoded pictures against the source.\n\n"
           + Sources.USAGE
-          + "  --output FILE       also write the H.264 stream to FILE (play it with ffplay)\n"
+          + "  --output FILE       also write the H.264 stream to FILE (play it with ffplay);\n"
+          + "                      - writes standard output\n"
           + "  --decoded FILE      also write the decoded pictures to a Y4M file\n"
           + EncoderSettings.USAGE
           + "  --verbose           print the library's messages\n";
@@ -40,23 +39,33 @@ final class RoundtripCommand {
     String streamFile = options.string("output");
     String decodedFile = options.string("decoded");
     boolean verbose = options.flag("verbose");
-    try (PictureSource source = Sources.open(options)) {
-      EncoderSettings settings =
-          EncoderSettings.from(options, source.width(), source.height(), source.fps());
+    ToolFiles.checkDistinct(streamFile, options.positional(0));
+    ToolFiles.checkDistinct(decodedFile, options.positional(0), streamFile);
+    try (PictureSource source = Sources.open(options, output)) {
+      source.warnings().forEach(output::warn);
+      EncoderSettings settings = EncoderSettings.from(options, source.format());
       Progress progress = new Progress(output, "round trip", source.count());
       EncodeStats encoding;
       Comparison comparison = new Comparison();
       int decoded = 0;
       int failures = 0;
       long decodeNanos = 0;
+      boolean complete;
       try (H264Encoder encoder = settings.open(output.listener(verbose));
           H264Decoder decoder = new H264Decoder(new DecoderConfig(), output.listener(verbose));
-          OutputStream stream = open(streamFile);
+          ToolFiles.Output streamOutput =
+              streamFile == null ? null : ToolFiles.openOutput(streamFile, output);
+          ToolFiles.Output decodedOutput =
+              decodedFile == null ? null : ToolFiles.openOutput(decodedFile, output);
           Y4mWriter writer =
-              decodedFile == null
+              decodedOutput == null
                   ? null
-                  : new Y4mWriter(Files.newOutputStream(Path.of(decodedFile)), decodedFile,
-                      source.fps())) {
+                  : new Y4mWriter(decodedOutput.stream(), decodedFile, source.fps())) {
+        OutputStream stream =
+            streamOutput == null ? null : new BufferedOutputStream(streamOutput.stream(), 1 << 16);
+        if (writer != null) {
+          writer.setFullRange(source.format().fullRange());
+        }
         encoding = new EncodeStats(encoder);
         I420Picture picture;
         while ((picture = source.next()) != null) {
@@ -87,13 +96,24 @@ final class RoundtripCommand {
           }
           decoded += compare(result, comparison, writer);
         }
+        complete = failures == 0 && decoded == encoding.encoded && encoding.encoded > 0;
+        if (complete) {
+          if (stream != null) {
+            stream.flush();
+            streamOutput.commit();
+          }
+          if (writer != null) {
+            writer.flush();
+            decodedOutput.commit();
+          }
+        }
       } finally {
         progress.finish();
       }
       output.summary(
           "source", "%s, %dx%d at %s pictures/s", source.description(), source.width(),
           source.height(), Main.number(source.fps()));
-      encoding.print(output, source.fps(), settings.bitrate);
+      encoding.print(output, source.fps(), settings);
       output.summary(
           "decoding", "%d pictures, %d failed, %.1f pictures/s", decoded, failures,
           EncodeStats.rate(decoded, decodeNanos));
@@ -102,24 +122,20 @@ final class RoundtripCommand {
           "PSNR", "Y %s dB, U %s dB, V %s dB, all %s dB (%d pictures)",
           decibels(psnr.plane(0)), decibels(psnr.plane(1)), decibels(psnr.plane(2)),
           decibels(psnr.combined()), psnr.pictures());
+      if (!complete) {
+        output.err().println(
+            "error: " + encoding.encoded + " pictures were encoded but " + decoded
+                + " came back from the decoder; no output file was written");
+        return 1;
+      }
       if (streamFile != null) {
         output.summary("output", "%s (play it with: ffplay %s)", streamFile, streamFile);
       }
       if (decodedFile != null) {
         output.summary("decoded", "%s", decodedFile);
       }
-      if (failures > 0 || decoded != encoding.encoded) {
-        output.err().println(
-            "error: " + encoding.encoded + " pictures were encoded but " + decoded
-                + " came back from the decoder");
-        return 1;
-      }
     }
     return 0;
-  }
-
-  private static OutputStream open(String file) throws IOException {
-    return file == null ? null : new BufferedOutputStream(Files.newOutputStream(Path.of(file)));
   }
 
   private static int compare(DecodedPicture result, Comparison comparison, Y4mWriter writer)

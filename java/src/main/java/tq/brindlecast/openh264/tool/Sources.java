@@ -1,9 +1,7 @@
 package tq.brindlecast.openh264.tool;
 
 import java.io.IOException;
-import java.nio.file.Files;
-import java.nio.file.NoSuchFileException;
-import java.nio.file.Path;
+import java.io.InputStream;
 import java.util.Set;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
@@ -14,7 +12,8 @@ final class Sources {
 
   static final String USAGE =
       """
-        INPUT               a Y4M file, or raw I420 with --size; none: the built-in test pattern
+        INPUT               a Y4M file, or raw I420 with --size; - reads standard input;
+                            none: the built-in test pattern
         --size WxH          picture size of raw I420 input and of the pattern, even sides
                             (default 1280x720)
         --fps F             frame rate of raw input and of the pattern, or to override a Y4M
@@ -32,7 +31,8 @@ final class Sources {
    * @throws UsageException if the options do not fit the input
    * @throws IOException if the file cannot be opened or has no valid header
    */
-  static PictureSource open(Options options) throws UsageException, IOException {
+  static PictureSource open(Options options, ToolOutput output)
+      throws UsageException, IOException {
     String input = options.positional(0);
     Options.Size size = options.size("size", H264Encoder.MIN_SIZE);
     double fps = options.positive("fps", 30, 1000);
@@ -42,26 +42,25 @@ final class Sources {
       return new TestPattern(
           patternSize.width(), patternSize.height(), frames > 0 ? frames : PATTERN_FRAMES, fps);
     }
-    Path file = Path.of(input);
-    if (!Files.isRegularFile(file)) {
-      throw new NoSuchFileException(input, null, "no such file");
-    }
+    InputStream in = ToolFiles.openInput(input, output);
     PictureSource source;
-    if (Y4mReader.isY4m(file)) {
+    String name = input.equals(ToolFiles.STDIO) ? "standard input" : input;
+    if (Y4mReader.isY4m(in)) {
       if (size != null) {
-        throw new UsageException("--size is for raw I420 input; " + input + " is a Y4M file");
+        in.close();
+        throw new UsageException("--size is for raw I420 input; " + name + " is a Y4M file");
       }
-      source = new Y4mReader(Files.newInputStream(file), input);
+      source = new Y4mReader(in, name);
       if (options.has("fps")) {
         source = withFps(source, fps);
       }
     } else {
       if (size == null) {
+        in.close();
         throw new UsageException(
-            input + " is not a Y4M file; for raw I420 input give its --size WxH");
+            name + " is not a Y4M file; for raw I420 input give its --size WxH");
       }
-      source = new RawI420Reader(Files.newInputStream(file), input, size.width(), size.height(),
-          fps);
+      source = new RawI420Reader(in, name, size.width(), size.height(), fps);
     }
     return frames > 0 ? limit(source, frames) : source;
   }
@@ -110,6 +109,11 @@ final class Sources {
     @Override
     public String description() {
       return source.description();
+    }
+
+    @Override
+    public java.util.List<String> warnings() {
+      return source.warnings();
     }
 
     @Override

@@ -1,20 +1,66 @@
 package tq.brindlecast.openh264.tool;
 
+import java.io.InputStream;
 import java.io.PrintStream;
 import java.util.Locale;
 import tq.brindlecast.openh264.MessageListener;
 
 /**
- * Where a command writes: the summary to {@code out}, progress and messages to {@code err}.
- *
- * @param out standard output
- * @param err standard error
- * @param progress true when standard error is a terminal, so a progress line may be drawn
+ * Where a command reads and writes: data from {@code in} when the input is {@code -}; the summary
+ * to {@code out}, or to {@code err} once the data itself goes to standard output; progress,
+ * warnings and errors to {@code err}.
  */
-record ToolOutput(PrintStream out, PrintStream err, boolean progress) {
+final class ToolOutput {
+  private final InputStream in;
+  private final PrintStream out;
+  private final PrintStream err;
+  private final boolean progress;
+  private PrintStream summary;
+
+  /**
+   * @param in standard input
+   * @param out standard output
+   * @param err standard error
+   * @param progress true when standard error is a terminal, so a progress line may be drawn
+   */
+  ToolOutput(InputStream in, PrintStream out, PrintStream err, boolean progress) {
+    this.in = in;
+    this.out = out;
+    this.err = err;
+    this.progress = progress;
+    this.summary = out;
+  }
+
+  InputStream in() {
+    return in;
+  }
+
+  PrintStream err() {
+    return err;
+  }
+
+  boolean progress() {
+    return progress;
+  }
+
+  /**
+   * Hands standard output over to the data; from now on the summary goes to standard error so
+   * that it never lands inside the data.
+   */
+  PrintStream claimStdout() {
+    summary = err;
+    return out;
+  }
+
   /** Prints one summary line with its label aligned. */
   void summary(String label, String format, Object... args) {
-    out.printf(Locale.ROOT, "%-12s%s%n", label + ":", String.format(Locale.ROOT, format, args));
+    summary.printf(
+        Locale.ROOT, "%-12s%s%n", label + ":", String.format(Locale.ROOT, format, args));
+  }
+
+  /** Prints a warning on standard error. */
+  void warn(String message) {
+    err.println("warning: " + message);
   }
 
   /**

@@ -5,8 +5,6 @@ import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.Set;
 import tq.brindlecast.openh264.I420Picture;
 
@@ -26,6 +24,7 @@ final class Y4mReader implements PictureSource {
   private final String name;
   private final PictureFormat format;
   private final int frameSize;
+  private final java.util.List<String> warnings = new java.util.ArrayList<>();
   private int index;
 
   /**
@@ -44,6 +43,7 @@ final class Y4mReader implements PictureSource {
     int w = -1;
     int h = -1;
     double rate = 30;
+    boolean fullRange = false;
     for (int i = 1; i < fields.length; i++) {
       String field = fields[i];
       if (field.isEmpty()) {
@@ -61,24 +61,37 @@ final class Y4mReader implements PictureSource {
                     + " C420paldv, C420mpeg2) can be encoded");
           }
         }
+        case 'I' -> {
+          if (!value.equals("p") && !value.equals("?")) {
+            warnings.add(name + " says its pictures are "
+                + (value.equals("m") ? "of mixed interlacing" : "interlaced") + " (I" + value
+                + "); they are coded as progressive frames");
+          }
+        }
+        case 'X' -> fullRange |= value.equalsIgnoreCase("COLORRANGE=FULL");
         default -> {
-          // Interlacing, aspect ratio and extensions do not change the layout.
+          // The aspect ratio does not change the layout.
         }
       }
     }
     if (w < 1 || h < 1) {
       throw new IOException(name + " has no picture size in its Y4M header");
     }
-    this.format = new PictureFormat(w, h, rate, -1);
+    this.format = new PictureFormat(w, h, rate, -1, fullRange);
     this.frameSize = I420Picture.packedSize(w, h);
   }
 
-  /** Tells whether the file starts with the Y4M signature. */
-  static boolean isY4m(Path file) throws IOException {
-    try (InputStream in = Files.newInputStream(file)) {
-      byte[] start = in.readNBytes(MAGIC.length());
-      return new String(start, StandardCharsets.US_ASCII).equals(MAGIC);
-    }
+  /** Tells whether a stream starts with the Y4M signature, leaving its position where it was. */
+  static boolean isY4m(InputStream in) throws IOException {
+    in.mark(MAGIC.length());
+    byte[] start = in.readNBytes(MAGIC.length());
+    in.reset();
+    return new String(start, StandardCharsets.US_ASCII).equals(MAGIC);
+  }
+
+  @Override
+  public java.util.List<String> warnings() {
+    return warnings;
   }
 
   @Override

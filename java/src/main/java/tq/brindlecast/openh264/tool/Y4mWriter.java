@@ -6,14 +6,21 @@ import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
 import java.util.Locale;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.SequenceParameterSet;
 
-/** Writes pictures of one size to a YUV4MPEG2 (Y4M) file with 4:2:0 chroma. */
+/**
+ * Writes pictures of one size to a YUV4MPEG2 (Y4M) file with 4:2:0 chroma sited as H.264 sites
+ * it ({@code C420mpeg2}), with the frame rate, sample aspect ratio and sample range given before
+ * the first picture.
+ */
 final class Y4mWriter implements AutoCloseable {
   private static final byte[] FRAME = "FRAME\n".getBytes(StandardCharsets.US_ASCII);
 
   private final OutputStream out;
   private final String name;
-  private final int[] rate;
+  private long[] rate;
+  private int[] aspect = {0, 0};
+  private boolean fullRange;
   private int width;
   private int height;
   private int count;
@@ -26,7 +33,39 @@ final class Y4mWriter implements AutoCloseable {
   Y4mWriter(OutputStream out, String name, double fps) {
     this.out = new BufferedOutputStream(out, 1 << 16);
     this.name = name;
-    this.rate = rational(fps);
+    int[] fraction = rational(fps);
+    this.rate = new long[] {fraction[0], fraction[1]};
+  }
+
+  /**
+   * Takes the frame rate, sample aspect ratio and sample range a stream's sequence parameter set
+   * gives, where it gives them; call it before the first picture.
+   *
+   * @param keepRate true to keep the frame rate given to the constructor (the user chose it)
+   */
+  void describe(SequenceParameterSet sps, boolean keepRate) {
+    if (sps == null || count > 0) {
+      return;
+    }
+    if (!keepRate && sps.hasFrameRate()) {
+      long numerator = sps.timeScale();
+      long denominator = 2 * sps.numUnitsInTick();
+      long divisor = gcd(numerator, denominator);
+      rate = new long[] {numerator / divisor, denominator / divisor};
+    }
+    if (sps.hasAspectRatio()) {
+      aspect = new int[] {sps.sarWidth(), sps.sarHeight()};
+    }
+    fullRange = sps.fullRange();
+  }
+
+  /** Marks the samples as full range (0 to 255); call it before the first picture. */
+  void setFullRange(boolean fullRange) {
+    this.fullRange = fullRange;
+  }
+
+  private static long gcd(long a, long b) {
+    return b == 0 ? a : gcd(b, a % b);
   }
 
   /**
@@ -41,8 +80,9 @@ final class Y4mWriter implements AutoCloseable {
       height = picture.height();
       String header =
           String.format(
-              Locale.ROOT, "%s W%d H%d F%d:%d Ip A1:1 C420jpeg\n", Y4mReader.MAGIC, width, height,
-              rate[0], rate[1]);
+              Locale.ROOT, "%s W%d H%d F%d:%d Ip A%d:%d C420mpeg2%s\n", Y4mReader.MAGIC, width,
+              height, rate[0], rate[1], aspect[0], aspect[1],
+              fullRange ? " XCOLORRANGE=FULL" : "");
       out.write(header.getBytes(StandardCharsets.US_ASCII));
     } else if (picture.width() != width || picture.height() != height) {
       throw new IOException(
@@ -58,6 +98,11 @@ final class Y4mWriter implements AutoCloseable {
   /** The number of pictures written. */
   int count() {
     return count;
+  }
+
+  /** Writes out what is buffered. */
+  void flush() throws IOException {
+    out.flush();
   }
 
   @Override

@@ -8,29 +8,35 @@ import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
 /** One in-process run of the tool: its exit status and what it printed. */
-record ToolRun(int status, String out, String err) {
+record ToolRun(int status, String out, String err, byte[] outBytes) {
   private static final Pattern PSNR =
       Pattern.compile("PSNR: +Y ([0-9.]+) dB, U ([0-9.]+) dB, V ([0-9.]+) dB, all ([0-9.]+) dB");
 
   static ToolRun of(String... args) {
-    return run(false, args);
+    return run(false, new byte[0], args);
+  }
+
+  /** Runs the tool with {@code stdin} as its standard input. */
+  static ToolRun withInput(byte[] stdin, String... args) {
+    return run(false, stdin, args);
   }
 
   /** Runs the tool as if standard error were a terminal. */
   static ToolRun onTerminal(String... args) {
-    return run(true, args);
+    return run(true, new byte[0], args);
   }
 
-  private static ToolRun run(boolean terminal, String... args) {
+  private static ToolRun run(boolean terminal, byte[] stdin, String... args) {
     ByteArrayOutputStream out = new ByteArrayOutputStream();
     ByteArrayOutputStream err = new ByteArrayOutputStream();
     int status;
     try (PrintStream outStream = new PrintStream(out, true, StandardCharsets.UTF_8);
         PrintStream errStream = new PrintStream(err, true, StandardCharsets.UTF_8)) {
-      status = Main.run(args, outStream, errStream, terminal);
+      status = Main.run(args, new java.io.ByteArrayInputStream(stdin), outStream, errStream,
+          terminal);
     }
-    return new ToolRun(
-        status, out.toString(StandardCharsets.UTF_8), err.toString(StandardCharsets.UTF_8));
+    return new ToolRun(status, out.toString(StandardCharsets.UTF_8),
+        err.toString(StandardCharsets.UTF_8), out.toByteArray());
   }
 
   /** The Y, U, V and combined PSNR of the summary. */
