@@ -80,6 +80,27 @@ public final class AccessUnitReader implements Closeable {
     return new AccessUnitReader(Files.newInputStream(file));
   }
 
+  /**
+   * Splits a whole stream held in memory into its access units.
+   *
+   * @param stream the Annex B byte stream
+   * @return the access units in stream order, each as {@link #nextAccessUnit()} returns it
+   * @throws NullPointerException if {@code stream} is null
+   */
+  public static List<byte[]> split(byte[] stream) {
+    List<byte[]> units = new ArrayList<>();
+    try (AccessUnitReader reader =
+        new AccessUnitReader(new java.io.ByteArrayInputStream(
+            java.util.Objects.requireNonNull(stream, "stream must not be null")))) {
+      for (byte[] unit; (unit = reader.nextAccessUnit()) != null; ) {
+        units.add(unit);
+      }
+    } catch (IOException cannotHappen) {
+      throw new java.io.UncheckedIOException(cannotHappen); // a byte array does not fail
+    }
+    return units;
+  }
+
   /** Returns the number of bytes read from the stream so far. */
   public long bytesRead() {
     return bytesRead;

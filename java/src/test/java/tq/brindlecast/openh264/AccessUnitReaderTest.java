@@ -124,4 +124,33 @@ class AccessUnitReaderTest {
       assertEquals(4, slices, "slices in " + unit);
     }
   }
+
+  @Test
+  void wholeStreamsDecodeThroughTheIteratorAndTheCallbackIncludingTheDrain() throws Exception {
+    Path dir = FfmpegTool.workDir("stream-decoder");
+    StreamSamples main = StreamSamples.make(dir, "main", 160, 96, 8, "-profile:v", "main",
+        "-bf", "0");
+    Path file = Files.write(dir.resolve("main.h264"), main.stream);
+    List<byte[]> viaCallback = new ArrayList<>();
+    assertEquals(8, StreamDecoder.decodeAll(file, p -> viaCallback.add(p.toPackedI420())));
+    List<byte[]> viaIterator = new ArrayList<>();
+    try (StreamDecoder pictures = new StreamDecoder(new AccessUnitReader(
+        java.nio.channels.FileChannel.open(file)), new DecoderConfig(), null)) {
+      pictures.forEachRemaining(p -> viaIterator.add(p.toPackedI420()));
+      assertEquals(8, pictures.accessUnits());
+      assertEquals(0, pictures.failedAccessUnits());
+    }
+    for (List<byte[]> decoded : List.of(viaCallback, viaIterator)) {
+      assertEquals(main.reference.size(), decoded.size(), "the last picture comes from the drain");
+      for (int i = 0; i < decoded.size(); i++) {
+        assertArrayEquals(main.reference.get(i), decoded.get(i), "picture " + i);
+      }
+    }
+    Path interlaced = X264Streams.make(FfmpegTool.workDir("unsupported-streams"), "interlaced",
+        "176x144", "25", 3, X264Streams.UNSUPPORTED.get("interlaced"));
+    CodecException refused = org.junit.jupiter.api.Assertions.assertThrows(CodecException.class,
+        () -> StreamDecoder.decodeAll(interlaced, p -> { }));
+    assertEquals("interlaced coding (frame_mbs_only_flag 0) is not supported by OpenH264; 3 of 3"
+        + " access units not decoded", refused.getMessage());
+  }
 }

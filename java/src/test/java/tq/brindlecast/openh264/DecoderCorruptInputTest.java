@@ -34,7 +34,7 @@ class DecoderCorruptInputTest {
     assertEquals(FRAMES, units.size());
     List<Integer> idr =
         IntStream.range(0, FRAMES)
-            .filter(i -> StreamAccessUnits.isIdr(units.get(i)))
+            .filter(i -> SliceHeaders.isIdr(units.get(i)))
             .boxed()
             .toList();
     assertEquals(List.of(0, 10, 20), idr);

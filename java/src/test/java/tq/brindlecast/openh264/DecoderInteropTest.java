@@ -69,11 +69,12 @@ class DecoderInteropTest {
     assertEquals(100, samples.get(2).profileIdc());
     List<byte[]> sliced = samples.get(3).accessUnits();
     assertEquals(FRAMES, sliced.size(), "one access unit per picture");
-    List<Integer> types = StreamAccessUnits.nalTypes(sliced.get(1));
+    List<Integer> types =
+        AnnexB.nalUnits(sliced.get(1)).stream().map(NalUnit::type).toList();
     assertEquals(4, types.stream().filter(type -> type == 1 || type == 5).count(), "" + types);
     for (StreamSamples sample : samples) {
       for (byte[] unit : sample.accessUnits()) {
-        assertNotEquals(1, StreamAccessUnits.firstSliceType(unit), sample + " has a B picture");
+        assertNotEquals(1, SliceHeaders.firstSliceType(unit), sample + " has a B picture");
       }
     }
   }
@@ -103,7 +104,7 @@ class DecoderInteropTest {
             "-bf", "3");
     List<byte[]> units = sample.accessUnits();
     assertEquals(FRAMES, units.size());
-    long bPictures = units.stream().filter(unit -> StreamAccessUnits.firstSliceType(unit) == 1)
+    long bPictures = units.stream().filter(unit -> SliceHeaders.firstSliceType(unit) == 1)
         .count();
     assertTrue(bPictures >= FRAMES / 2, "B pictures: " + bPictures);
     try (DecoderRun run = new DecoderRun()) {

@@ -25,7 +25,7 @@ class DecoderNativeContextTest {
         StreamSamples.make(FfmpegTool.workDir("decoder-context"), "baseline-idr-every-5", 320,
             240, 15, "-profile:v", "baseline", "-x264-params", "keyint=5:min-keyint=5:scenecut=0");
     units = sample.accessUnits();
-    assertTrue(StreamAccessUnits.isIdr(units.get(0)) && StreamAccessUnits.isIdr(units.get(5)));
+    assertTrue(SliceHeaders.isIdr(units.get(0)) && SliceHeaders.isIdr(units.get(5)));
   }
 
   @Test

@@ -118,7 +118,7 @@ class DecoderNativeDecodeTest {
   @Test
   void parameterSetsAloneGiveNoPictureAndNoKeyFrameRequest() {
     byte[] first = units.get(0);
-    int slice = indexOfNal(first, StreamAccessUnits.IDR_SLICE);
+    int slice = indexOfNal(first, NalUnit.TYPE_IDR);
     try (DecoderRun run = new DecoderRun()) {
       assertNull(run.decode(Arrays.copyOf(first, slice)));
       assertEquals(0L, run.needsKeyFrame());

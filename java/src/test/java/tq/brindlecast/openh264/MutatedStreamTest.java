@@ -33,7 +33,7 @@ class MutatedStreamTest {
   /** A clean stream, its first access unit (IDR with parameter sets) and that unit's picture. */
   private record Source(String name, List<byte[]> units, byte[] idrPicture) {
     static Source of(String name, List<byte[]> units) {
-      assertTrue(StreamAccessUnits.isIdr(units.get(0)), name);
+      assertTrue(SliceHeaders.isIdr(units.get(0)), name);
       try (DecoderRun run = new DecoderRun()) {
         byte[] picture = run.decode(units.get(0));
         List<byte[]> held = run.drain();
@@ -151,7 +151,7 @@ class MutatedStreamTest {
   private static List<byte[]> buffers(byte[] damaged, Random random) {
     switch (random.nextInt(3)) {
       case 0:
-        return StreamAccessUnits.split(damaged);
+        return AccessUnitReader.split(damaged);
       case 1:
         return List.of(damaged);
       default:

@@ -2,7 +2,7 @@ package tq.brindlecast.openh264;
 
 import java.io.ByteArrayOutputStream;
 
-/** Reads the few syntax elements of Constrained Baseline headers the tests need. */
+/** Reads the few syntax elements of slice and parameter set headers the tests need. */
 final class SliceHeaders {
   private final byte[] rbsp;
   private int bit;
@@ -49,6 +49,26 @@ final class SliceHeaders {
     reader.bits(16); // constraint flags and level
     reader.expGolomb(); // seq_parameter_set_id
     return reader.expGolomb() + 4;
+  }
+
+  /** Whether the access unit holds an IDR picture. */
+  static boolean isIdr(byte[] unit) {
+    return AnnexB.nalUnits(unit).stream().anyMatch(n -> n.type() == NalUnit.TYPE_IDR);
+  }
+
+  /**
+   * The slice_type of the first slice in the access unit, modulo 5 (0 P, 1 B, 2 I), or -1 when
+   * the unit holds no slice.
+   */
+  static int firstSliceType(byte[] unit) {
+    for (NalUnit nal : AnnexB.nalUnits(unit)) {
+      if (nal.type() == NalUnit.TYPE_SLICE || nal.type() == NalUnit.TYPE_IDR) {
+        SliceHeaders reader = new SliceHeaders(unit, nal.offset() + 1, nal.length() - 1);
+        reader.expGolomb(); // first_mb_in_slice
+        return reader.expGolomb() % 5;
+      }
+    }
+    return -1;
   }
 
   /** The frame_num of a slice. */

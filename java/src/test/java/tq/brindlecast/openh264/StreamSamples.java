@@ -57,7 +57,7 @@ final class StreamSamples {
   }
 
   List<byte[]> accessUnits() {
-    return StreamAccessUnits.split(stream);
+    return AccessUnitReader.split(stream);
   }
 
   /** The profile_idc of the first SPS. */
