@@ -39,6 +39,10 @@ final class RoundtripCommand {
     String streamFile = options.string("output");
     String decodedFile = options.string("decoded");
     boolean verbose = options.flag("verbose");
+    if (streamFile != null && decodedFile != null && ToolFiles.isStdout(streamFile)
+        && ToolFiles.isStdout(decodedFile)) {
+      throw new UsageException("--output and --decoded cannot both go to standard output");
+    }
     ToolFiles.checkDistinct(streamFile, options.positional(0));
     ToolFiles.checkDistinct(decodedFile, options.positional(0), streamFile);
     try (PictureSource source = Sources.open(options, output)) {

@@ -205,6 +205,9 @@ class ToolRulesTest {
       assertArrayEquals(Files.readAllBytes((Path) c[2]), run.outBytes(), String.join(" ", args));
       assertTrue(run.err().contains("pictures:"), "the summary goes to standard error");
     }
+    ToolRun both = ToolRun.of("roundtrip", "--output", "-", "--decoded", "/dev/stdout");
+    assertEquals(Main.USAGE, both.status(), both.toString());
+    assertTrue(firstLine(both).contains("cannot both go to standard output"), both.err());
     ToolRun summaryOnly = ToolRun.of("decode", stream.toString());
     assertTrue(summaryOnly.out().contains("pictures:"), "without data the summary stays on out");
   }
