@@ -329,7 +329,8 @@ public final class H264Decoder implements AutoCloseable {
           parameterSetProblem = null;
         } catch (IllegalArgumentException malformed) {
           sequenceParameterSet = null;
-          parameterSetProblem = "the sequence parameter set is malformed: " + malformed.getMessage();
+          parameterSetProblem =
+              "the sequence parameter set is malformed: " + malformed.getMessage();
         }
       }
       start = next;

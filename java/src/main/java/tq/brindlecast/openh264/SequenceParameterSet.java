@@ -239,7 +239,7 @@ public record SequenceParameterSet(
     return hasFrameRate() ? timeScale / (2.0 * numUnitsInTick) : 0;
   }
 
-  /** Tells whether the VUI gives a sample aspect ratio ({@link #sarWidth()}:{@link #sarHeight()}). */
+  /** Tells whether the VUI gives a sample aspect ratio ({@link #sarWidth()} and height). */
   public boolean hasAspectRatio() {
     return sarWidth > 0 && sarHeight > 0;
   }
