@@ -38,7 +38,7 @@ class JarTest {
       process.destroyForcibly();
       fail("timed out: " + command);
     }
-    return new Result(process.exitValue(), Files.readString(out, StandardCharsets.UTF_8),
+    return new Result(process.exitValue(), Files.readString(out, StandardCharsets.ISO_8859_1),
         Files.readString(err, StandardCharsets.UTF_8));
   }
 
@@ -88,5 +88,19 @@ class JarTest {
     assertTrue(property >= 0 && property < jar && jar < libraryPath, text);
     assertTrue(text.contains("not in the jar"), text);
     assertTrue(text.contains("libopenh264-7"), text);
+  }
+
+  @Test
+  void dataRedirectedFromStandardOutputHoldsNoSummary() throws Exception {
+    Path dir = emptyDirectory("stdout");
+    Result encode = java(dir, "-jar", path("TQ_JAR"), "encode", "--size", "64x48", "--frames",
+        "3", "--output", "clip.h264");
+    assertEquals(0, encode.status(), encode.toString());
+    Result decode = java(dir, "-jar", path("TQ_JAR"), "decode", "clip.h264", "--output",
+        "/dev/stdout");
+    assertEquals(0, decode.status(), decode.toString());
+    assertTrue(decode.out().startsWith("YUV4MPEG2 W64 H48 "), decode.out().substring(0, 40));
+    assertEquals(3, decode.out().split("FRAME\n", -1).length - 1, "three pictures, no summary");
+    assertTrue(decode.err().contains("pictures:   3 decoded"), decode.err());
   }
 }
