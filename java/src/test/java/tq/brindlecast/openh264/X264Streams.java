@@ -9,7 +9,7 @@ import java.util.Map;
 
 /** H.264 streams made by ffmpeg with libx264, among them the kinds OpenH264 cannot decode. */
 public final class X264Streams {
-  /** The streams OpenH264 does not decode, by what is unusual about them, with their x264 options. */
+  /** The streams OpenH264 does not decode, by what is unusual about them, with x264 options. */
   public static final Map<String, String[]> UNSUPPORTED = new LinkedHashMap<>();
 
   static {
