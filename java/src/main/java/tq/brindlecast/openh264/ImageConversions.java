@@ -41,6 +41,15 @@ public final class ImageConversions {
 
   private static final int HALF = 1 << 15;
 
+  // U and V of a 2x2 block at once: U's sum in the upper 32 bits of a long, V's in the lower. The
+  // bias, 128 << 18 plus the rounding 2^17, keeps each sum of four pixels positive and below 2^32,
+  // so that no lane borrows from or carries into the other; shifted down by 18 each gives the
+  // rounded mean, the same value as chroma(..., count 4).
+  private static final long UV_R = ((long) UR << 32) + VR;
+  private static final long UV_G = ((long) UG << 32) + VG;
+  private static final long UV_B = ((long) UB << 32) + VB;
+  private static final long UV_BIAS = (((128L << 18) + (1 << 17)) << 32) + (128L << 18) + (1 << 17);
+
   private ImageConversions() {}
 
   /**
@@ -198,6 +207,10 @@ public final class ImageConversions {
 
   private static void convertRowPair(int[] pixels, int first, int second, int width,
       byte[] yPlane, int yRow0, int yRow1, byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
+    // Luma row by row, then chroma over the pair: simple loops the JIT compiles well, and the
+    // second reading of the rows comes from the cache.
+    convertLuma(pixels, first, width, yPlane, yRow0);
+    convertLuma(pixels, second, width, yPlane, yRow1);
     int pairs = width / 2;
     for (int cx = 0; cx < pairs; cx++) {
       int x = 2 * cx;
@@ -205,36 +218,32 @@ public final class ImageConversions {
       int b = pixels[first + x + 1];
       int c = pixels[second + x];
       int d = pixels[second + x + 1];
-      yPlane[yRow0 + x] = (byte) luma(a);
-      yPlane[yRow0 + x + 1] = (byte) luma(b);
-      yPlane[yRow1 + x] = (byte) luma(c);
-      yPlane[yRow1 + x + 1] = (byte) luma(d);
-      int red = ((a >> 16) & 0xFF) + ((b >> 16) & 0xFF) + ((c >> 16) & 0xFF) + ((d >> 16) & 0xFF);
-      int green = ((a >> 8) & 0xFF) + ((b >> 8) & 0xFF) + ((c >> 8) & 0xFF) + ((d >> 8) & 0xFF);
-      int blue = (a & 0xFF) + (b & 0xFF) + (c & 0xFF) + (d & 0xFF);
-      // The rounded mean of four pixels: (sum + 2^17) >> 18 equals chroma(..., count 4).
-      uPlane[uRow + cx] = (byte) (128 + ((UR * red + UG * green + UB * blue + (1 << 17)) >> 18));
-      vPlane[vRow + cx] = (byte) (128 + ((VR * red + VG * green + VB * blue + (1 << 17)) >> 18));
+      // Red and blue summed side by side in one int: each sum is below 2^16.
+      int redBlue = (a & 0xFF00FF) + (b & 0xFF00FF) + (c & 0xFF00FF) + (d & 0xFF00FF);
+      int green = ((a & 0xFF00) + (b & 0xFF00) + (c & 0xFF00) + (d & 0xFF00)) >> 8;
+      long both = (redBlue >> 16) * UV_R + green * UV_G + (redBlue & 0xFFFF) * UV_B + UV_BIAS;
+      uPlane[uRow + cx] = (byte) (both >>> 50);
+      vPlane[vRow + cx] = (byte) ((int) both >>> 18);
     }
     if (width % 2 != 0) {
-      int x = width - 1;
-      int a = pixels[first + x];
-      int c = pixels[second + x];
-      yPlane[yRow0 + x] = (byte) luma(a);
-      yPlane[yRow1 + x] = (byte) luma(c);
-      storeChroma(a, c, 2, uPlane, uRow + pairs, vPlane, vRow + pairs);
+      storeChroma(pixels[first + width - 1], pixels[second + width - 1], 2, uPlane, uRow + pairs,
+          vPlane, vRow + pairs);
+    }
+  }
+
+  private static void convertLuma(int[] pixels, int from, int width, byte[] yPlane, int to) {
+    for (int x = 0; x < width; x++) {
+      yPlane[to + x] = (byte) luma(pixels[from + x]);
     }
   }
 
   private static void convertLastRow(int[] pixels, int first, int width, byte[] yPlane, int yRow,
       byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
+    convertLuma(pixels, first, width, yPlane, yRow);
     for (int x = 0; x < width; x += 2) {
       int a = pixels[first + x];
-      yPlane[yRow + x] = (byte) luma(a);
       if (x + 1 < width) {
-        int b = pixels[first + x + 1];
-        yPlane[yRow + x + 1] = (byte) luma(b);
-        storeChroma(a, b, 2, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
+        storeChroma(a, pixels[first + x + 1], 2, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
       } else {
         storeChroma(a, 0, 1, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
       }

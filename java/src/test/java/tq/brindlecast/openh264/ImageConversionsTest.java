@@ -199,5 +199,21 @@ class ImageConversionsTest {
     }
     assertThrows(IllegalArgumentException.class,
         () -> ImageConversions.toI420(testImage(), I420Picture.allocate(WIDTH, HEIGHT + 2)));
+
+    // The 2x2 blocks inside an image and the two-pixel blocks of a last row take different code:
+    // [a b; a b] and [a b] must give the same chroma.
+    for (int i = 0; i < 2000; i++) {
+      int a = random.nextInt();
+      int b = i % 2 == 0 ? random.nextInt() : a ^ 0xFFFFFF;
+      BufferedImage block = new BufferedImage(2, 2, BufferedImage.TYPE_INT_RGB);
+      block.setRGB(0, 0, 2, 2, new int[] {a, b, a, b}, 0, 2);
+      BufferedImage row = new BufferedImage(2, 1, BufferedImage.TYPE_INT_RGB);
+      row.setRGB(0, 0, 2, 1, new int[] {a, b}, 0, 2);
+      byte[] fromBlock = ImageConversions.toI420(block).toPacked();
+      byte[] fromRow = ImageConversions.toI420(row).toPacked();
+      assertEquals(fromRow[2], fromBlock[4], "U of " + Integer.toHexString(a) + ", "
+          + Integer.toHexString(b));
+      assertEquals(fromRow[3], fromBlock[5], "V");
+    }
   }
 }
