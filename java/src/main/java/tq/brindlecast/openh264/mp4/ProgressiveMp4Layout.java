@@ -66,7 +66,6 @@ final class ProgressiveMp4Layout implements Mp4Writer.Layout {
       while (position < size) {
         position += in.transferTo(position, size - position, out);
       }
-      out.force(false);
     }
     try {
       Files.move(assembled, target, StandardCopyOption.REPLACE_EXISTING,
