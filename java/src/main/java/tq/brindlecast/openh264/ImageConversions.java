@@ -1,7 +1,11 @@
 package tq.brindlecast.openh264;
 
 import java.awt.image.BufferedImage;
+import java.awt.image.DataBufferByte;
 import java.awt.image.DataBufferInt;
+import java.awt.image.PixelInterleavedSampleModel;
+import java.awt.image.SinglePixelPackedSampleModel;
+import java.awt.image.WritableRaster;
 import java.util.Objects;
 
 /**
@@ -37,6 +41,15 @@ public final class ImageConversions {
 
   private static final int HALF = 1 << 15;
 
+  // U and V of a 2x2 block at once: U's sum in the upper 32 bits of a long, V's in the lower. The
+  // bias, 128 << 18 plus the rounding 2^17, keeps each sum of four pixels positive and below 2^32,
+  // so that no lane borrows from or carries into the other; shifted down by 18 each gives the
+  // rounded mean, the same value as chroma(..., count 4).
+  private static final long UV_R = ((long) UR << 32) + VR;
+  private static final long UV_G = ((long) UG << 32) + VG;
+  private static final long UV_B = ((long) UB << 32) + VB;
+  private static final long UV_BIAS = (((128L << 18) + (1 << 17)) << 32) + (128L << 18) + (1 << 17);
+
   private ImageConversions() {}
 
   /**
@@ -49,43 +62,202 @@ public final class ImageConversions {
    */
   public static I420Picture toI420(BufferedImage image) {
     Objects.requireNonNull(image, "image must not be null");
+    I420Picture picture = I420Picture.allocate(image.getWidth(), image.getHeight());
+    toI420(image, picture);
+    return picture;
+  }
+
+  /**
+   * Converts the pixels of an image into an existing picture of the same size (BT.601, limited
+   * range), so that a caller converting a series of images reuses one picture. Alpha is ignored.
+   *
+   * <p>Images of type {@link BufferedImage#TYPE_INT_RGB}, {@code TYPE_INT_ARGB}, {@code
+   * TYPE_INT_BGR}, {@code TYPE_3BYTE_BGR} and {@code TYPE_4BYTE_ABGR} are read straight from their
+   * raster; other types go through {@link BufferedImage#getRGB}, slower but with the same result.
+   *
+   * @param image the image
+   * @param target the picture to fill; its planes are overwritten
+   * @throws NullPointerException if {@code image} or {@code target} is null
+   * @throws IllegalArgumentException if the sizes differ
+   */
+  public static void toI420(BufferedImage image, I420Picture target) {
+    Objects.requireNonNull(image, "image must not be null");
+    Objects.requireNonNull(target, "target must not be null");
     int width = image.getWidth();
     int height = image.getHeight();
-    I420Picture picture = I420Picture.allocate(width, height);
-    byte[] data = picture.plane(I420Picture.Y);
-    int chromaWidth = picture.chromaWidth();
-    int uStart = picture.offset(I420Picture.U);
-    int vStart = picture.offset(I420Picture.V);
-    int[] rows = new int[2 * width];
+    if (target.width() != width || target.height() != height) {
+      throw new IllegalArgumentException(
+          "target picture is " + target.width() + "x" + target.height() + " but the image is "
+              + width + "x" + height);
+    }
+    RowSource rows = RowSource.of(image);
+    byte[] yPlane = target.plane(I420Picture.Y);
+    byte[] uPlane = target.plane(I420Picture.U);
+    byte[] vPlane = target.plane(I420Picture.V);
+    int yStride = target.stride(I420Picture.Y);
+    int uStride = target.stride(I420Picture.U);
+    int vStride = target.stride(I420Picture.V);
     for (int y = 0; y < height; y += 2) {
       int rowCount = Math.min(2, height - y);
-      image.getRGB(0, y, width, rowCount, rows, 0, width);
-      for (int r = 0; r < rowCount; r++) {
-        int lumaRow = (y + r) * width;
-        for (int x = 0; x < width; x++) {
-          data[lumaRow + x] = (byte) luma(rows[r * width + x]);
-        }
-      }
-      int chromaRow = (y / 2) * chromaWidth;
-      for (int cx = 0; cx < chromaWidth; cx++) {
-        int red = 0;
-        int green = 0;
-        int blue = 0;
-        int count = 0;
-        for (int r = 0; r < rowCount; r++) {
-          for (int x = 2 * cx; x < Math.min(2 * cx + 2, width); x++) {
-            int rgb = rows[r * width + x];
-            red += (rgb >> 16) & 0xFF;
-            green += (rgb >> 8) & 0xFF;
-            blue += rgb & 0xFF;
-            count++;
-          }
-        }
-        data[uStart + chromaRow + cx] = (byte) chroma(UR, UG, UB, red, green, blue, count);
-        data[vStart + chromaRow + cx] = (byte) chroma(VR, VG, VB, red, green, blue, count);
+      rows.load(y, rowCount);
+      int yRow = target.offset(I420Picture.Y) + y * yStride;
+      int uRow = target.offset(I420Picture.U) + (y / 2) * uStride;
+      int vRow = target.offset(I420Picture.V) + (y / 2) * vStride;
+      if (rowCount == 2) {
+        convertRowPair(rows.pixels, rows.first, rows.second, width, yPlane, yRow, yRow + yStride,
+            uPlane, uRow, vPlane, vRow);
+      } else {
+        convertLastRow(rows.pixels, rows.first, width, yPlane, yRow, uPlane, uRow, vPlane, vRow);
       }
     }
-    return picture;
+  }
+
+  /**
+   * Two rows of 0xRRGGBB pixels (the top byte ignored): straight from an integer raster, or
+   * unpacked into a scratch array of two rows.
+   */
+  private static final class RowSource {
+    private final BufferedImage image;
+    private final int type;
+    private final int width;
+    private final int[] intData;
+    private final byte[] byteData;
+    private final int dataOffset;
+    private final int scanline;
+    int[] pixels;
+    int first;
+    int second;
+
+    private RowSource(BufferedImage image, int type, int[] intData, byte[] byteData,
+        int dataOffset, int scanline) {
+      this.image = image;
+      this.type = type;
+      this.width = image.getWidth();
+      this.intData = intData;
+      this.byteData = byteData;
+      this.dataOffset = dataOffset;
+      this.scanline = scanline;
+      this.pixels = type == BufferedImage.TYPE_INT_RGB || type == BufferedImage.TYPE_INT_ARGB
+          ? intData : new int[2 * width];
+    }
+
+    static RowSource of(BufferedImage image) {
+      WritableRaster raster = image.getRaster();
+      int type = image.getType();
+      // A sub-image's raster shares its parent's buffer at a translation: read it the slow way.
+      boolean plain =
+          raster.getParent() == null
+              && raster.getSampleModelTranslateX() == 0
+              && raster.getSampleModelTranslateY() == 0
+              && raster.getDataBuffer().getNumBanks() == 1;
+      if (plain && raster.getDataBuffer() instanceof DataBufferInt ints
+          && raster.getSampleModel() instanceof SinglePixelPackedSampleModel model
+          && (type == BufferedImage.TYPE_INT_RGB || type == BufferedImage.TYPE_INT_ARGB
+              || type == BufferedImage.TYPE_INT_BGR)) {
+        return new RowSource(image, type, ints.getData(), null, ints.getOffset(),
+            model.getScanlineStride());
+      }
+      if (plain && raster.getDataBuffer() instanceof DataBufferByte bytes
+          && raster.getSampleModel() instanceof PixelInterleavedSampleModel model
+          && (type == BufferedImage.TYPE_3BYTE_BGR || type == BufferedImage.TYPE_4BYTE_ABGR)) {
+        return new RowSource(image, type, null, bytes.getData(), bytes.getOffset(),
+            model.getScanlineStride());
+      }
+      return new RowSource(image, BufferedImage.TYPE_CUSTOM, null, null, 0, 0);
+    }
+
+    /** Makes rows y (and y + 1 when count is 2) available at {@link #first}, {@link #second}. */
+    void load(int y, int count) {
+      switch (type) {
+        case BufferedImage.TYPE_INT_RGB, BufferedImage.TYPE_INT_ARGB -> {
+          first = dataOffset + y * scanline;
+          second = first + scanline;
+          return;
+        }
+        case BufferedImage.TYPE_INT_BGR -> {
+          for (int r = 0; r < count; r++) {
+            int from = dataOffset + (y + r) * scanline;
+            int to = r * width;
+            for (int x = 0; x < width; x++) {
+              int bgr = intData[from + x];
+              pixels[to + x] = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+            }
+          }
+        }
+        case BufferedImage.TYPE_3BYTE_BGR, BufferedImage.TYPE_4BYTE_ABGR -> {
+          int step = type == BufferedImage.TYPE_3BYTE_BGR ? 3 : 4;
+          int skip = step - 3;
+          for (int r = 0; r < count; r++) {
+            int from = dataOffset + (y + r) * scanline + skip;
+            int to = r * width;
+            for (int x = 0; x < width; x++, from += step) {
+              pixels[to + x] =
+                  ((byteData[from + 2] & 0xFF) << 16)
+                      | ((byteData[from + 1] & 0xFF) << 8)
+                      | (byteData[from] & 0xFF);
+            }
+          }
+        }
+        default -> image.getRGB(0, y, width, count, pixels, 0, width);
+      }
+      first = 0;
+      second = width;
+    }
+  }
+
+  private static void convertRowPair(int[] pixels, int first, int second, int width,
+      byte[] yPlane, int yRow0, int yRow1, byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
+    // Luma row by row, then chroma over the pair: simple loops the JIT compiles well, and the
+    // second reading of the rows comes from the cache.
+    convertLuma(pixels, first, width, yPlane, yRow0);
+    convertLuma(pixels, second, width, yPlane, yRow1);
+    int pairs = width / 2;
+    for (int cx = 0; cx < pairs; cx++) {
+      int x = 2 * cx;
+      int a = pixels[first + x];
+      int b = pixels[first + x + 1];
+      int c = pixels[second + x];
+      int d = pixels[second + x + 1];
+      // Red and blue summed side by side in one int: each sum is below 2^16.
+      int redBlue = (a & 0xFF00FF) + (b & 0xFF00FF) + (c & 0xFF00FF) + (d & 0xFF00FF);
+      int green = ((a & 0xFF00) + (b & 0xFF00) + (c & 0xFF00) + (d & 0xFF00)) >> 8;
+      long both = (redBlue >> 16) * UV_R + green * UV_G + (redBlue & 0xFFFF) * UV_B + UV_BIAS;
+      uPlane[uRow + cx] = (byte) (both >>> 50);
+      vPlane[vRow + cx] = (byte) ((int) both >>> 18);
+    }
+    if (width % 2 != 0) {
+      storeChroma(pixels[first + width - 1], pixels[second + width - 1], 2, uPlane, uRow + pairs,
+          vPlane, vRow + pairs);
+    }
+  }
+
+  private static void convertLuma(int[] pixels, int from, int width, byte[] yPlane, int to) {
+    for (int x = 0; x < width; x++) {
+      yPlane[to + x] = (byte) luma(pixels[from + x]);
+    }
+  }
+
+  private static void convertLastRow(int[] pixels, int first, int width, byte[] yPlane, int yRow,
+      byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
+    convertLuma(pixels, first, width, yPlane, yRow);
+    for (int x = 0; x < width; x += 2) {
+      int a = pixels[first + x];
+      if (x + 1 < width) {
+        storeChroma(a, pixels[first + x + 1], 2, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
+      } else {
+        storeChroma(a, 0, 1, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
+      }
+    }
+  }
+
+  /** The chroma of a block of one or two pixels at the right or bottom edge. */
+  private static void storeChroma(
+      int a, int b, int count, byte[] uPlane, int u, byte[] vPlane, int v) {
+    int red = ((a >> 16) & 0xFF) + (count > 1 ? (b >> 16) & 0xFF : 0);
+    int green = ((a >> 8) & 0xFF) + (count > 1 ? (b >> 8) & 0xFF : 0);
+    int blue = (a & 0xFF) + (count > 1 ? b & 0xFF : 0);
+    uPlane[u] = (byte) chroma(UR, UG, UB, red, green, blue, count);
+    vPlane[v] = (byte) chroma(VR, VG, VB, red, green, blue, count);
   }
 
   /**

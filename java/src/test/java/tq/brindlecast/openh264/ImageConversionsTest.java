@@ -1,5 +1,6 @@
 package tq.brindlecast.openh264;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
@@ -154,5 +155,65 @@ class ImageConversionsTest {
     assertThrows(NullPointerException.class, () -> ImageConversions.toI420(null));
     assertThrows(NullPointerException.class,
         () -> ImageConversions.toImage((DecodedPicture) null));
+  }
+
+  @Test
+  void rasterReadingMatchesGetRgbForEveryImageTypeAndTargetLayout() {
+    int[] types = {
+      BufferedImage.TYPE_INT_RGB, BufferedImage.TYPE_INT_ARGB, BufferedImage.TYPE_INT_BGR,
+      BufferedImage.TYPE_3BYTE_BGR, BufferedImage.TYPE_4BYTE_ABGR,
+      BufferedImage.TYPE_INT_ARGB_PRE, BufferedImage.TYPE_USHORT_565_RGB
+    };
+    int[][] sizes = {{64, 48}, {37, 21}, {2, 1}};
+    java.util.Random random = new java.util.Random(12);
+    for (int type : types) {
+      for (int[] size : sizes) {
+        int width = size[0];
+        int height = size[1];
+        String name = "type " + type + " at " + width + "x" + height;
+        // A sub-image shares its parent's raster, so it is read through getRGB.
+        BufferedImage viaGetRgb =
+            new BufferedImage(width + 3, height + 2, type).getSubimage(3, 2, width, height);
+        BufferedImage plain = new BufferedImage(width, height, type);
+        for (int y = 0; y < height; y++) {
+          for (int x = 0; x < width; x++) {
+            viaGetRgb.setRGB(x, y, random.nextInt() | 0xFF000000);
+            plain.setRGB(x, y, viaGetRgb.getRGB(x, y));
+          }
+        }
+        byte[] expected = ImageConversions.toI420(viaGetRgb).toPacked();
+        assertArrayEquals(expected, ImageConversions.toI420(plain).toPacked(), name);
+
+        // Into a reused picture whose planes have padded rows and start past an offset.
+        int chromaWidth = (width + 1) / 2;
+        int chromaHeight = (height + 1) / 2;
+        byte[] shared = new byte[5 + (width + 7) * height + 2 * (chromaWidth + 3) * chromaHeight];
+        int uOffset = 5 + (width + 7) * height;
+        I420Picture target =
+            I420Picture.ofPlanes(width, height, new byte[][] {shared, shared, shared},
+                new int[] {width + 7, chromaWidth + 3, chromaWidth + 3},
+                new int[] {5, uOffset, uOffset + (chromaWidth + 3) * chromaHeight});
+        ImageConversions.toI420(plain, target);
+        assertArrayEquals(expected, target.toPacked(), name + ", padded target");
+      }
+    }
+    assertThrows(IllegalArgumentException.class,
+        () -> ImageConversions.toI420(testImage(), I420Picture.allocate(WIDTH, HEIGHT + 2)));
+
+    // The 2x2 blocks inside an image and the two-pixel blocks of a last row take different code:
+    // [a b; a b] and [a b] must give the same chroma.
+    for (int i = 0; i < 2000; i++) {
+      int a = random.nextInt();
+      int b = i % 2 == 0 ? random.nextInt() : a ^ 0xFFFFFF;
+      BufferedImage block = new BufferedImage(2, 2, BufferedImage.TYPE_INT_RGB);
+      block.setRGB(0, 0, 2, 2, new int[] {a, b, a, b}, 0, 2);
+      BufferedImage row = new BufferedImage(2, 1, BufferedImage.TYPE_INT_RGB);
+      row.setRGB(0, 0, 2, 1, new int[] {a, b}, 0, 2);
+      byte[] fromBlock = ImageConversions.toI420(block).toPacked();
+      byte[] fromRow = ImageConversions.toI420(row).toPacked();
+      assertEquals(fromRow[2], fromBlock[4], "U of " + Integer.toHexString(a) + ", "
+          + Integer.toHexString(b));
+      assertEquals(fromRow[3], fromBlock[5], "V");
+    }
   }
 }

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The writing benchmark in one command: what MP4 writing and BufferedImage conversion add to
+# encoding the same pictures to Annex B, in one JVM on one CPU (see WriterBench and
+# bench/README.md). Builds what it needs in the benchmark's build directory.
+#
+# Settings (environment): BENCH_BUILD_DIR (default: build-bench), SIZES (default:
+# "1920x1080"), FRAMES pictures a pass (default: 30), PASSES per side (default: 15),
+# BENCH_CPU the CPU the JVM is pinned to (default: the last one; "none" to leave it unpinned),
+# JAVA_OPTS.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD_DIR:-$root/build-bench}
+sizes=${SIZES:-1920x1080}
+frames=${FRAMES:-30}
+passes=${PASSES:-15}
+
+echo "building in $build" >&2
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQ_BUILD_TESTS=OFF \
+  -DTQ_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j 2 --target tqh264bridge_bench >/dev/null
+
+work=$build/bench-work/writer
+mkdir -p "$work"
+cpu=${BENCH_CPU:-$(($(nproc) - 1))}
+pin=()
+if [[ $cpu != none ]] && command -v taskset >/dev/null; then
+  pin=(taskset -c "$cpu")
+fi
+for size in $sizes; do
+  raw=$build/bench-work/input-$size.yuv
+  bytes=$((${size%x*} * ${size#*x} * 3 * frames / 2))
+  if [[ ! -f $raw || $(stat -c %s "$raw") -lt $bytes ]]; then
+    ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=30" -frames:v "$frames" \
+      -pix_fmt yuv420p -f rawvideo -y "$raw"
+  fi
+  # shellcheck disable=SC2086
+  "${pin[@]}" java ${JAVA_OPTS:-} -Xmx3g "-Dtq.brindlecast.openh264.library=$build/libtqh264bridge.so" \
+    -cp "$build/tqh264bridge.jar:$build/bench/tqh264bridge-bench.jar" \
+    tq.brindlecast.openh264.bench.WriterBench --size "$size" --input "$raw" --frames "$frames" \
+    --passes "$passes" --work "$work" 2> >(grep -v "^\[OpenH264\]" >&2)
+done

@@ -1,0 +1,399 @@
+package tq.brindlecast.openh264;
+
+import java.awt.image.BufferedImage;
+import java.io.BufferedOutputStream;
+import java.io.Closeable;
+import java.io.IOException;
+import java.io.OutputStream;
+import java.nio.file.AtomicMoveNotSupportedException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.util.Objects;
+import tq.brindlecast.openh264.mp4.Mp4Writer;
+
+/**
+ * Turns pictures into a video: encodes {@link BufferedImage}s or {@link I420Picture}s with
+ * OpenH264 and writes an MP4 file, a fragmented MP4 stream, or a raw H.264 (Annex B) stream.
+ *
+ * <pre>{@code
+ * try (VideoWriter video = VideoWriter.toMp4(Path.of("out.mp4"), 1280, 720, 30)) {
+ *   for (BufferedImage image : images) video.write(image);
+ * }
+ * }</pre>
+ *
+ * <p>Every picture must have the size given to the factory (even numbers, at least {@value
+ * H264Encoder#MIN_SIZE}). Pictures written without a time stamp follow each other at the frame
+ * rate; with time stamps (microseconds, increasing) they keep their real intervals, for a camera
+ * or screen loop. An Annex B stream has no time stamps: there they only order the pictures.
+ *
+ * <p>Unless {@link #configure} says otherwise the encoder uses {@link #defaultConfig}: bit-rate
+ * control at {@link #defaultBitrate}, an IDR picture every two seconds (where players can seek,
+ * and where a fragmented MP4 starts a fragment), and no skipped pictures, so the video holds every
+ * picture written. Images are converted with {@link ImageConversions#toI420(BufferedImage,
+ * I420Picture)} into planes the writer keeps. {@link #close()} encodes nothing more, finishes the
+ * file (an MP4 file or Annex B file appears, complete, only then) and frees the encoder.
+ *
+ * <p>A writer is for one thread at a time.
+ */
+public final class VideoWriter implements Closeable {
+  /** Bits per pixel of the default bit rate: 2000 units of 1024 bit/s at 1280x720 and 30/s. */
+  private static final double PIXELS_PER_UNIT = 1280.0 * 720 * 30 / 2000;
+
+  private final Sink sink;
+  private final int width;
+  private final int height;
+  private final double fps;
+  private EncoderConfig config;
+  private int bitrate;
+  private H264Encoder encoder;
+  private I420Picture converted;
+  private int pictures;
+  private boolean timedBefore;
+  private long lastTimestamp;
+  private boolean closed;
+
+  /** Where encoded pictures go. */
+  private interface Sink {
+    void write(EncodedFrame frame, long timestampMicros, boolean timed) throws IOException;
+
+    void finish() throws IOException;
+
+    void abandon();
+  }
+
+  private VideoWriter(Sink sink, int width, int height, double fps) {
+    this.sink = sink;
+    this.width = width;
+    this.height = height;
+    this.fps = fps;
+    this.config = defaultConfig(fps);
+    this.bitrate = defaultBitrate(width, height, fps);
+  }
+
+  /**
+   * Writes an MP4 file ({@code moov} first), created or replaced when the writer is closed.
+   *
+   * @param file the MP4 file
+   * @param width the picture width: even, at least 16
+   * @param height the picture height: even, at least 16
+   * @param fps pictures per second
+   * @throws IllegalArgumentException if a size or the frame rate is out of range
+   * @throws IOException if the temporary file cannot be created
+   */
+  public static VideoWriter toMp4(Path file, int width, int height, double fps)
+      throws IOException {
+    checkSettings(width, height, fps);
+    return new VideoWriter(mp4Sink(Mp4Writer.toFile(file, width, height, fps)), width, height, fps);
+  }
+
+  /**
+   * Writes a fragmented MP4 to a stream (a socket, a pipe, memory): one fragment per GOP, each
+   * written once complete. {@link #close()} closes the stream.
+   *
+   * @param out the stream
+   * @param width the picture width: even, at least 16
+   * @param height the picture height: even, at least 16
+   * @param fps pictures per second
+   * @throws IllegalArgumentException if a size or the frame rate is out of range
+   */
+  public static VideoWriter toMp4(OutputStream out, int width, int height, double fps) {
+    checkSettings(width, height, fps);
+    return new VideoWriter(mp4Sink(Mp4Writer.toStream(out, width, height, fps)), width, height, fps);
+  }
+
+  /**
+   * Writes a raw H.264 (Annex B) file, created or replaced when the writer is closed.
+   *
+   * @param file the H.264 file
+   * @param width the picture width: even, at least 16
+   * @param height the picture height: even, at least 16
+   * @param fps pictures per second, for the encoder's rate control
+   * @throws IllegalArgumentException if a size or the frame rate is out of range
+   * @throws IOException if the temporary file cannot be created
+   */
+  public static VideoWriter toAnnexB(Path file, int width, int height, double fps)
+      throws IOException {
+    Objects.requireNonNull(file, "file must not be null");
+    checkSettings(width, height, fps);
+    Path target = file.toAbsolutePath();
+    Path part = Files.createTempFile(target.getParent(), "." + target.getFileName() + "-", ".part");
+    OutputStream out;
+    try {
+      out = Files.newOutputStream(part);
+    } catch (IOException failure) {
+      Files.deleteIfExists(part);
+      throw failure;
+    }
+    return new VideoWriter(annexBSink(out, part, target), width, height, fps);
+  }
+
+  /**
+   * Writes a raw H.264 (Annex B) stream. {@link #close()} closes the stream.
+   *
+   * @param out the stream
+   * @param width the picture width: even, at least 16
+   * @param height the picture height: even, at least 16
+   * @param fps pictures per second, for the encoder's rate control
+   * @throws IllegalArgumentException if a size or the frame rate is out of range
+   */
+  public static VideoWriter toAnnexB(OutputStream out, int width, int height, double fps) {
+    Objects.requireNonNull(out, "out must not be null");
+    checkSettings(width, height, fps);
+    return new VideoWriter(annexBSink(out, null, null), width, height, fps);
+  }
+
+  /**
+   * The configuration a writer starts with: bit-rate control, low complexity, one thread, an IDR
+   * picture every two seconds, the same SPS and PPS ids throughout (an MP4 then carries them
+   * once), frame skipping off.
+   *
+   * @param fps pictures per second
+   * @return a new configuration
+   */
+  public static EncoderConfig defaultConfig(double fps) {
+    return new EncoderConfig()
+        .setMaxFrameRate((float) fps)
+        .setRcMode(RateControlMode.BITRATE)
+        .setIntraPeriod((int) Math.max(1, Math.min(Math.round(2 * fps), 1_000_000)))
+        .setParameterStrategy(ParameterSetStrategy.CONSTANT_ID)
+        .setEnableFrameSkip(false);
+  }
+
+  /**
+   * The bit rate a writer starts with: about 0.074 bit per pixel, 2000 units of 1024 bit/s at
+   * 1280x720 and 30 pictures/s, and at least 64.
+   *
+   * @return units of 1024 bit/s
+   */
+  public static int defaultBitrate(int width, int height, double fps) {
+    long units = Math.round(width * (double) height * fps / PIXELS_PER_UNIT);
+    return (int) Math.max(64, Math.min(units, H264Encoder.MAX_BITRATE));
+  }
+
+  /**
+   * Sets the encoder's configuration and bit rate, before the first picture.
+   *
+   * @param config the settings, copied; frame skipping may drop pictures, which then do not
+   *     appear in the video
+   * @param bitrate units of 1024 bit/s
+   * @return this writer
+   * @throws IllegalStateException if a picture was already written
+   * @throws IllegalArgumentException if the bit rate is out of range or the settings contradict
+   *     each other
+   */
+  public VideoWriter configure(EncoderConfig config, int bitrate) {
+    Objects.requireNonNull(config, "config must not be null");
+    if (encoder != null || closed) {
+      throw new IllegalStateException("configure comes before the first picture");
+    }
+    if (bitrate < 1 || bitrate > H264Encoder.MAX_BITRATE) {
+      throw new IllegalArgumentException(
+          "bitrate must be 1 to " + H264Encoder.MAX_BITRATE + ", was " + bitrate);
+    }
+    this.config = config.copy().validate();
+    this.bitrate = bitrate;
+    return this;
+  }
+
+  /** Encodes an image, one frame interval after the previous picture. */
+  public void write(BufferedImage image) throws IOException {
+    encode(convert(image), 0, false);
+  }
+
+  /** Encodes an image shown at a time stamp in microseconds, later than the previous one. */
+  public void write(BufferedImage image, long timestampMicros) throws IOException {
+    encode(convert(image), timestampMicros, true);
+  }
+
+  /** Encodes a picture, one frame interval after the previous picture. */
+  public void write(I420Picture picture) throws IOException {
+    encode(checkSize(picture), 0, false);
+  }
+
+  /** Encodes a picture shown at a time stamp in microseconds, later than the previous one. */
+  public void write(I420Picture picture, long timestampMicros) throws IOException {
+    encode(checkSize(picture), timestampMicros, true);
+  }
+
+  /** The number of pictures written to the video so far. */
+  public int pictureCount() {
+    return pictures;
+  }
+
+  /**
+   * Finishes the video: an MP4 or Annex B file moved into place, or a stream completed and
+   * closed; frees the encoder. Closing again does nothing.
+   *
+   * @throws IOException if writing fails, or (for MP4) no picture was written
+   */
+  @Override
+  public void close() throws IOException {
+    if (closed) {
+      return;
+    }
+    closed = true;
+    try {
+      sink.finish();
+    } finally {
+      if (encoder != null) {
+        encoder.close();
+      }
+    }
+  }
+
+  private I420Picture convert(BufferedImage image) {
+    Objects.requireNonNull(image, "image must not be null");
+    if (image.getWidth() != width || image.getHeight() != height) {
+      throw sizeMismatch(image.getWidth(), image.getHeight());
+    }
+    if (converted == null) {
+      int chromaWidth = width / 2;
+      converted =
+          I420Picture.ofPlanes(
+              width, height, new byte[width * height], width,
+              new byte[chromaWidth * (height / 2)], chromaWidth,
+              new byte[chromaWidth * (height / 2)], chromaWidth);
+    }
+    ImageConversions.toI420(image, converted);
+    return converted;
+  }
+
+  private I420Picture checkSize(I420Picture picture) {
+    Objects.requireNonNull(picture, "picture must not be null");
+    if (picture.width() != width || picture.height() != height) {
+      throw sizeMismatch(picture.width(), picture.height());
+    }
+    return picture;
+  }
+
+  private IllegalArgumentException sizeMismatch(int otherWidth, int otherHeight) {
+    return new IllegalArgumentException(
+        "picture is " + otherWidth + "x" + otherHeight + " but this video is " + width + "x"
+            + height);
+  }
+
+  private void encode(I420Picture picture, long timestampMicros, boolean timed)
+      throws IOException {
+    if (closed) {
+      throw new IllegalStateException("the video writer is closed");
+    }
+    if (timed && timedBefore && timestampMicros <= lastTimestamp) {
+      // Checked before encoding: a picture the encoder has seen must reach the video.
+      throw new IllegalArgumentException(
+          "time stamps must increase: " + timestampMicros + " µs after " + lastTimestamp + " µs");
+    }
+    if (encoder == null) {
+      encoder = new H264Encoder(config);
+      encoder.setBitrate(bitrate);
+    }
+    EncodedFrame frame = encoder.encode(picture);
+    if (frame == null) {
+      return; // skipped by rate control, when the configuration allows it
+    }
+    try {
+      sink.write(frame, timestampMicros, timed);
+    } catch (IllegalArgumentException refused) {
+      // The next pictures must not refer to the one left out.
+      encoder.requestKeyFrame();
+      throw refused;
+    } catch (IOException failure) {
+      closed = true;
+      sink.abandon();
+      encoder.close();
+      throw failure;
+    }
+    if (timed) {
+      timedBefore = true;
+      lastTimestamp = timestampMicros;
+    }
+    pictures++;
+  }
+
+  private static void checkSettings(int width, int height, double fps) {
+    if (width < H264Encoder.MIN_SIZE || height < H264Encoder.MIN_SIZE || width % 2 != 0
+        || height % 2 != 0) {
+      throw new IllegalArgumentException(
+          "width and height must be even and at least " + H264Encoder.MIN_SIZE + ", were "
+              + width + "x" + height);
+    }
+    if (!(fps > 0 && fps <= Mp4Writer.MAX_FRAME_RATE)) {
+      throw new IllegalArgumentException(
+          "fps must be above 0 and at most " + (int) Mp4Writer.MAX_FRAME_RATE + ", was " + fps);
+    }
+  }
+
+  private static Sink mp4Sink(Mp4Writer mp4) {
+    return new Sink() {
+      @Override
+      public void write(EncodedFrame frame, long timestampMicros, boolean timed)
+          throws IOException {
+        if (timed) {
+          mp4.write(frame, timestampMicros);
+        } else {
+          mp4.write(frame);
+        }
+      }
+
+      @Override
+      public void finish() throws IOException {
+        mp4.close();
+      }
+
+      @Override
+      public void abandon() {
+        try {
+          mp4.close();
+        } catch (IOException ignored) {
+          // Already failing.
+        }
+      }
+    };
+  }
+
+  /** Annex B: the frames' bytes as they are; to a part file moved to {@code target} at the end. */
+  private static Sink annexBSink(OutputStream stream, Path part, Path target) {
+    OutputStream out = new BufferedOutputStream(stream, 1 << 16);
+    return new Sink() {
+      @Override
+      public void write(EncodedFrame frame, long timestampMicros, boolean timed)
+          throws IOException {
+        out.write(frame.data());
+      }
+
+      @Override
+      public void finish() throws IOException {
+        try {
+          out.close();
+          if (part != null) {
+            try {
+              Files.move(part, target, StandardCopyOption.REPLACE_EXISTING,
+                  StandardCopyOption.ATOMIC_MOVE);
+            } catch (AtomicMoveNotSupportedException notAtomic) {
+              Files.move(part, target, StandardCopyOption.REPLACE_EXISTING);
+            }
+          }
+        } catch (IOException failure) {
+          abandon();
+          throw failure;
+        }
+      }
+
+      @Override
+      public void abandon() {
+        try {
+          out.close();
+        } catch (IOException ignored) {
+          // Already failing.
+        }
+        if (part != null) {
+          try {
+            Files.deleteIfExists(part);
+          } catch (IOException ignored) {
+            // Left behind, hidden, beside the target.
+          }
+        }
+      }
+    };
+  }
+}
