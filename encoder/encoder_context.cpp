@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "bridge/codec_ownership.h"
 #include "bridge/message_channel.h"
 
 extern "C" EncoderContext* EncoderFromHandle(jlong handle) {
@@ -9,9 +10,7 @@ extern "C" EncoderContext* EncoderFromHandle(jlong handle) {
 }
 
 extern "C" void ReleaseEncoder(EncoderContext* context) {
-  if (context->encoder == nullptr) return;
-  context->encoder->Uninitialize();
-  WelsDestroySVCEncoder(context->encoder);
+  tq::InitializedEncoder released(context->encoder);
   context->encoder = nullptr;
 }
 
@@ -41,9 +40,6 @@ Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderDestroy(JNIEnv*, jclass, jl
   EncoderContext* context = EncoderFromHandle(encoderHandle);
   if (context == nullptr) return;
   ReleaseEncoder(context);
-  if (context->sourcePicture != nullptr) {
-    free(context->sourcePicture);
-    context->sourcePicture = nullptr;
-  }
+  // sourcePicture is null here: frame encoding frees it before it returns.
   free(context);
 }
