@@ -6,7 +6,7 @@
 # symbolizer for their reports.
 set -eu
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format
   libopenh264-dev
   openjdk-17-jdk-headless
   junit5
