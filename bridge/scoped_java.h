@@ -9,14 +9,23 @@
 
 namespace tq {
 
+// A guard gives back what it holds exactly once: it is never copied.
+class NotCopied {
+ protected:
+  NotCopied() = default;
+  ~NotCopied() = default;
+
+ public:
+  NotCopied(const NotCopied&) = delete;
+  NotCopied& operator=(const NotCopied&) = delete;
+};
+
 // Read-only views of the first `count` byte[] elements of a byte[][]
 // (Convert2DData), given back with Release2DData; the list is then freed.
-class ScopedPlaneViews {
+class ScopedPlaneViews : NotCopied {
  public:
   ScopedPlaneViews(JNIEnv* env, jclass cls, jobjectArray arrays, unsigned count);
   ~ScopedPlaneViews();
-  ScopedPlaneViews(const ScopedPlaneViews&) = delete;
-  ScopedPlaneViews& operator=(const ScopedPlaneViews&) = delete;
 
   // True when every element could be pinned.
   bool AllPinned() const;
@@ -32,12 +41,10 @@ class ScopedPlaneViews {
 
 // A read-only view of a byte[] (ConvertBytes), given back with
 // ConvertRelease. A null array gives a null view and no JNI array call.
-class ScopedBytes {
+class ScopedBytes : NotCopied {
  public:
   ScopedBytes(JNIEnv* env, jclass cls, jbyteArray array);
   ~ScopedBytes();
-  ScopedBytes(const ScopedBytes&) = delete;
-  ScopedBytes& operator=(const ScopedBytes&) = delete;
 
   jbyte* get() const { return view_; }
 
@@ -52,12 +59,10 @@ class ScopedBytes {
 // (AllocateData). Return() hands the written bytes to Java (ReturnData);
 // a guard that leaves scope without Return() gives the view back without
 // copying (ConvertRelease), and Java never sees the array.
-class ScopedOutputArray {
+class ScopedOutputArray : NotCopied {
  public:
   ScopedOutputArray(JNIEnv* env, jclass cls, jobject allocCallbackRef, jint size);
   ~ScopedOutputArray();
-  ScopedOutputArray(const ScopedOutputArray&) = delete;
-  ScopedOutputArray& operator=(const ScopedOutputArray&) = delete;
 
   // Null when AllocCallback gave no usable array.
   jbyte* view() const { return view_; }

@@ -3,10 +3,10 @@
 #include <stdlib.h>
 
 #include "bridge/codec_ownership.h"
-#include "bridge/message_channel.h"
+#include "bridge/context_handle.h"
 
 extern "C" DecoderContext* DecoderFromHandle(jlong handle) {
-  return reinterpret_cast<DecoderContext*>(static_cast<intptr_t>(handle));
+  return tq::ContextFromHandle<DecoderContext>(handle);
 }
 
 extern "C" void ReleaseDecoder(DecoderContext* context) {
@@ -17,17 +17,11 @@ extern "C" void ReleaseDecoder(DecoderContext* context) {
 extern "C" JNIEXPORT jlong JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderCreate(
     JNIEnv* env, jclass cls, jobject allocCallback, jobject returnCallback, jobject errorCallback,
     jobject debugCallback) {
-  // Zero-filled: needsKeyFrame starts at 0 and a Decode before any
-  // SetConfig meets a defined (all-zero) configuration.
-  DecoderContext* context = static_cast<DecoderContext*>(calloc(1, sizeof(DecoderContext)));
-  if (context == nullptr) return 0;
-  context->decoder = nullptr;
-  context->allocCallbackRef = allocCallback;
-  context->returnCallbackRef = returnCallback;
-  context->errorChannel = GenerateErrorCallback(env, cls, errorCallback);
-  context->debugChannel = GenerateDebugCallback(env, cls, debugCallback);
-  context->decoderConfig.pFileNameRestructed = nullptr;
-  return static_cast<jlong>(reinterpret_cast<intptr_t>(context));
+  // Zero-filled: no decoder and no file name, needsKeyFrame 0, and a Decode
+  // before any SetConfig meets a defined (all-zero) configuration.
+  DecoderContext* context = tq::NewContext<DecoderContext>(env, cls, allocCallback, returnCallback,
+                                                           errorCallback, debugCallback);
+  return context == nullptr ? 0 : tq::HandleOf(context);
 }
 
 extern "C" JNIEXPORT void JNICALL
