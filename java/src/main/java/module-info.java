@@ -10,4 +10,5 @@ module tq.brindlecast.openh264 {
   requires transitive java.desktop;
 
   exports tq.brindlecast.openh264;
+  exports tq.brindlecast.openh264.mp4;
 }
