@@ -63,16 +63,17 @@ record BoxHeader(int type, long start, int headerLength, long end) {
     if (type == fourcc("uuid")) {
       headerLength += 16;
     }
-    if (size < headerLength) {
-      throw new Mp4FormatException(
-          "the " + fourcc(type) + " box at offset " + start + " claims " + Long.toUnsignedString(size)
-              + " bytes, less than its " + headerLength + "-byte header");
-    }
-    if (size > room || size < 0) {
+    if (size < 0 || size > room) {
+      long left = zeroSizeEnd >= 0 ? zeroSizeEnd - start : room;
       throw new Mp4FormatException(
           "the " + fourcc(type) + " box at offset " + start + " claims "
-              + Long.toUnsignedString(size) + " bytes, but only " + room
-              + " remain in its parent");
+              + Long.toUnsignedString(size) + " bytes, but only " + left + " remain"
+              + (zeroSizeEnd >= 0 ? " in the file" : " in its parent"));
+    }
+    if (size < headerLength) {
+      throw new Mp4FormatException(
+          "the " + fourcc(type) + " box at offset " + start + " claims " + size
+              + " bytes, less than its " + headerLength + "-byte header");
     }
     return new BoxHeader(type, start, headerLength, start + size);
   }

@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTimeoutPreemptively;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
+import static tq.brindlecast.openh264.mp4.Mp4TestFiles.cat;
 
 import java.lang.management.ManagementFactory;
 import java.nio.file.Files;
@@ -226,11 +227,5 @@ class HostileMp4Test {
 
   private static byte[] read(Path path) throws Exception {
     return Files.readAllBytes(path);
-  }
-
-  private static String[] cat(String[] first, String... more) {
-    String[] all = Arrays.copyOf(first, first.length + more.length);
-    System.arraycopy(more, 0, all, first.length, more.length);
-    return all;
   }
 }

@@ -4,6 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static tq.brindlecast.openh264.mp4.Mp4TestFiles.cat;
 
 import java.awt.image.BufferedImage;
 import java.awt.image.DataBufferInt;
@@ -44,6 +45,8 @@ class Mp4ReaderPeerTest {
         edited.toString());
     Path co64 = folder.resolve("co64.mp4");
     Files.write(co64, Mp4TestFiles.withCo64(Files.readAllBytes(plain)));
+    Path shortLengths = folder.resolve("two-byte-lengths.mp4");
+    Files.write(shortLengths, Mp4TestFiles.withTwoByteLengths(Files.readAllBytes(plain)));
     return Stream.of(
         Arguments.of("faststart", Mp4TestFiles.ffmpeg(folder, "faststart",
             cat(x264, "-bf", "0", "-movflags", "+faststart")), "avc1", false, false),
@@ -63,7 +66,8 @@ class Mp4ReaderPeerTest {
         Arguments.of("avc3-in-band-parameter-sets", Mp4TestFiles.ffmpeg(folder, "avc3-in-band",
             cat(x264, "-bf", "0", "-tag:v", "avc3", "-x264-params", "repeat-headers=1")),
             "avc3", false, false),
-        Arguments.of("co64", co64, "avc1", false, false));
+        Arguments.of("co64", co64, "avc1", false, false),
+        Arguments.of("two-byte-nal-lengths", shortLengths, "avc1", false, false));
   }
 
   @ParameterizedTest(name = "{0}")
@@ -79,6 +83,7 @@ class Mp4ReaderPeerTest {
       assertEquals(fragmented, track.fragmented());
       assertEquals(Mp4TestFiles.WIDTH, track.width());
       assertEquals(100, track.profileIdc(), "High profile from avcC");
+      assertEquals(name.startsWith("two-byte") ? 2 : 4, track.nalLengthSize());
       assertEquals(packets.size(), track.sampleCount(), "samples");
       boolean reordered = false;
       for (int i = 0; i < track.sampleCount(); i++) {
@@ -219,11 +224,5 @@ class Mp4ReaderPeerTest {
 
   private static int[] pixels(BufferedImage image) {
     return ((DataBufferInt) image.getRaster().getDataBuffer()).getData();
-  }
-
-  private static String[] cat(String[] first, String... more) {
-    String[] all = Arrays.copyOf(first, first.length + more.length);
-    System.arraycopy(more, 0, all, first.length, more.length);
-    return all;
   }
 }

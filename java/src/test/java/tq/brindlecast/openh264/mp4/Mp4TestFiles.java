@@ -3,6 +3,7 @@ package tq.brindlecast.openh264.mp4;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.fail;
 
+import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
@@ -10,7 +11,9 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Comparator;
+import java.util.HashMap;
 import java.util.List;
+import java.util.Map;
 import java.util.Set;
 import java.util.concurrent.TimeUnit;
 import tq.brindlecast.openh264.DecodedPicture;
@@ -218,6 +221,65 @@ final class Mp4TestFiles {
       }
     }
     return out;
+  }
+
+  /**
+   * Rewrites a file whose mdat comes before its moov so that its NAL units have two-byte lengths
+   * instead of four: the samples shrink, and stsz, stco and avcC follow.
+   */
+  static byte[] withTwoByteLengths(byte[] file) throws IOException {
+    Box mdat = find(file, "mdat");
+    Box moov = find(file, "moov");
+    if (moov.start() < mdat.end()) {
+      fail("the mdat box must come first");
+    }
+    ByteArrayOutputStream media = new ByteArrayOutputStream();
+    Map<Long, Long> moved = new HashMap<>();
+    List<Integer> sizes = new ArrayList<>();
+    try (Mp4Reader reader = Mp4Reader.of(file)) {
+      for (int i = 0; i < reader.videoTrack().sampleCount(); i++) {
+        Mp4Sample sample = reader.videoTrack().sample(i);
+        moved.put(sample.offset(), (long) mdat.payload() + media.size());
+        int start = media.size();
+        for (int at = (int) sample.offset(); at < sample.offset() + sample.size(); ) {
+          int length = (int) u32(file, at);
+          media.write(length >> 8);
+          media.write(length);
+          media.write(file, at + 4, length);
+          at += 4 + length;
+        }
+        sizes.add(media.size() - start);
+      }
+    }
+    byte[] moovBytes = Arrays.copyOfRange(file, moov.start(), moov.end());
+    Box stsz = find(file, "stsz");
+    for (int i = 0; i < sizes.size(); i++) {
+      putU32(moovBytes, stsz.payload() + 12 + 4 * i - moov.start(), sizes.get(i));
+    }
+    Box stco = find(file, "stco");
+    for (int i = 0; i < u32(file, stco.payload() + 4); i++) {
+      int at = stco.payload() + 8 + 4 * i;
+      putU32(moovBytes, at - moov.start(), moved.get(u32(file, at)));
+    }
+    int lengthSize = find(file, "avcC").payload() + 4 - moov.start();
+    moovBytes[lengthSize] = (byte) (moovBytes[lengthSize] & ~3 | 1);
+    ByteArrayOutputStream out = new ByteArrayOutputStream();
+    out.write(file, 0, mdat.start());
+    byte[] header = new byte[8];
+    putU32(header, 0, 8 + media.size());
+    System.arraycopy(file, mdat.start() + 4, header, 4, 4);
+    out.write(header);
+    media.writeTo(out);
+    out.write(file, mdat.end(), moov.start() - mdat.end());
+    out.write(moovBytes);
+    return out.toByteArray();
+  }
+
+  /** The options of {@code first} followed by {@code more}. */
+  static String[] cat(String[] first, String... more) {
+    String[] all = Arrays.copyOf(first, first.length + more.length);
+    System.arraycopy(more, 0, all, first.length, more.length);
+    return all;
   }
 
   static String runTool(String... command) throws IOException, InterruptedException {
