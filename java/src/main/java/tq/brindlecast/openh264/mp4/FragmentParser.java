@@ -25,12 +25,13 @@ final class FragmentParser {
   private FragmentParser() {}
 
   /**
-   * Adds the fragment's samples of the track to {@code samples}.
+   * Adds the fragment's samples of the track to {@code samples}. When the last fragment's samples
+   * reach past the end of the file, a recording cut short, none of them are added.
    *
-   * @return false when the fragment's samples reach past the end of the file: a recording cut
-   *     short. Then none of its samples are added.
+   * @param last whether this is the file's last fragment
    */
-  static boolean add(ParsedBox moof, MovieBoxParser.VideoTrack track, SampleTable samples)
+  static void add(
+      ParsedBox moof, MovieBoxParser.VideoTrack track, SampleTable samples, boolean last)
       throws Mp4FormatException {
     int before = samples.count();
     long previousDataEnd = moof.start;
@@ -90,8 +91,13 @@ final class FragmentParser {
           int compositionOffset =
               (runFlags & SAMPLE_COMPOSITION_OFFSET) != 0 ? fields.s32() : 0;
           if (!samples.fits(dataPosition, sampleSize) || sampleSize > Integer.MAX_VALUE) {
-            samples.truncate(before);
-            return false;
+            if (last && dataPosition >= 0) {
+              samples.truncate(before);
+              return;
+            }
+            throw new Mp4FormatException(
+                "the trun box at offset " + trun.start + " puts a sample of " + sampleSize
+                    + " bytes at offset " + dataPosition + ", outside the file");
           }
           samples.add(dataPosition, (int) sampleSize, decodeTime, compositionOffset,
               sampleDuration, (flagsHere & NON_SYNC) == 0, description);
@@ -101,6 +107,5 @@ final class FragmentParser {
       }
       previousDataEnd = dataPosition;
     }
-    return true;
   }
 }

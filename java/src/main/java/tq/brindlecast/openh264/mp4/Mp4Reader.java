@@ -35,7 +35,7 @@ import java.util.Objects;
  * <p>Opening reads the boxes that describe the samples and checks them: every box lies inside its
  * parent, every sample inside the file, and the sample tables agree. Anything else is an {@link
  * Mp4FormatException} saying what is wrong. A fragmented file cut inside its last fragment reads
- * up to the last whole fragment, as a recording that was interrupted.
+ * up to the fragment before, as a recording that was interrupted.
  *
  * <p>A reader's calls are serialised; {@link #close()} closes the file or channel.
  */
@@ -244,10 +244,9 @@ public final class Mp4Reader implements Closeable {
           "the file has no moov box: it is not an MP4 file, or was cut short before its moov");
     }
     MovieBoxParser.VideoTrack video = MovieBoxParser.videoTrack(moov, size);
-    for (BoxHeader fragment : fragments) {
-      if (!FragmentParser.add(load(input, fragment), video, video.samples())) {
-        break;
-      }
+    for (int i = 0; i < fragments.size(); i++) {
+      boolean last = i == fragments.size() - 1;
+      FragmentParser.add(load(input, fragments.get(i)), video, video.samples(), last);
     }
     if (video.samples().count() == 0) {
       throw new Mp4FormatException("the video track has no samples");

@@ -119,6 +119,7 @@ class HostileMp4Test {
         row("faststart", "mdhd", 12, n -> 0, "timescale of 0"),
         row("faststart", "avcC", 4, n -> n & ~0x03000000L | 0x02000000L, "lengths of 3 bytes"),
         row("fragmented", "trun", 4, n -> n + 1, "the trun box"),
+        row("fragmented", "trun", 8, n -> 0x7FFFFFF0, "outside the file"),
         row("faststart", "mdat", 0, n -> n + 1000, "NAL unit of"));
   }
 
