@@ -19,9 +19,11 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
+import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.ImageConversions;
+import tq.brindlecast.openh264.NalUnit;
 
 /** MP4 files that ffmpeg writes, read here and compared with what ffprobe and ffmpeg see. */
 class Mp4ReaderPeerTest {
@@ -92,7 +94,11 @@ class Mp4ReaderPeerTest {
             "presentation time of sample " + i);
         assertEquals(packets.get(i)[1] == 1, sample.sync(), "sync flag of sample " + i);
         reordered |= sample.presentationTime() != sample.decodeTime();
-        assertArrayEquals(fromFile.readSample(i), inMemory.readSample(i), "sample " + i);
+        byte[] unit = fromFile.readSample(i);
+        assertArrayEquals(unit, inMemory.readSample(i), "sample " + i);
+        long parameterSets =
+            AnnexB.nalUnits(unit).stream().filter(nal -> nal.type() == NalUnit.TYPE_SPS).count();
+        assertEquals(sample.sync() ? 1 : 0, parameterSets, "SPS in sample " + i);
       }
       assertEquals(bFrames, reordered && !name.equals("edit-list"), "B-frames reorder");
       assertEquals(reference.size(), track.pictureCount(), "pictures shown");
