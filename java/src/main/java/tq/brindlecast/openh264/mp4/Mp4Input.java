@@ -3,6 +3,7 @@ package tq.brindlecast.openh264.mp4;
 import java.io.Closeable;
 import java.io.IOException;
 import java.nio.ByteBuffer;
+import java.nio.channels.FileChannel;
 import java.nio.channels.SeekableByteChannel;
 
 /** The bytes of a file being read: a seekable channel or an array in memory. */
@@ -44,11 +45,16 @@ abstract class Mp4Input implements Closeable {
       @Override
       void read(long position, byte[] into, int offset, int length) throws IOException {
         ByteBuffer buffer = ByteBuffer.wrap(into, offset, length);
-        channel.position(position);
+        // A file channel reads at a position in one call; another channel seeks first.
+        FileChannel file = channel instanceof FileChannel ? (FileChannel) channel : null;
+        if (file == null) {
+          channel.position(position);
+        }
         while (buffer.hasRemaining()) {
-          if (channel.read(buffer) < 0) {
+          long at = position + buffer.position() - offset;
+          if ((file == null ? channel.read(buffer) : file.read(buffer, at)) < 0) {
             throw new Mp4FormatException(
-                "the file ended at " + (position + buffer.position() - offset)
+                "the file ended at " + at
                     + " while reading " + length + " bytes at " + position
                     + " (did it shrink while open?)");
           }
