@@ -62,6 +62,8 @@ class Mp4ReaderPeerTest {
             bFrames), "avc1", true, false),
         Arguments.of("b-frames-fragmented", Mp4TestFiles.ffmpeg(folder, "b-frames-fragmented",
             cat(bFrames, "-movflags", "frag_keyframe+empty_moov")), "avc1", true, true),
+        Arguments.of("b-frames-ctts-v1", Mp4TestFiles.ffmpeg(folder, "b-frames-ctts-v1",
+            cat(bFrames, "-movflags", "negative_cts_offsets")), "avc1", true, false),
         Arguments.of("edit-list", edited, "avc1", false, false),
         Arguments.of("avc3", Mp4TestFiles.ffmpeg(folder, "avc3",
             cat(x264, "-bf", "0", "-tag:v", "avc3")), "avc3", false, false),
