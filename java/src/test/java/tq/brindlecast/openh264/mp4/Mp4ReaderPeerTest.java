@@ -47,6 +47,8 @@ class Mp4ReaderPeerTest {
         edited.toString());
     Path co64 = folder.resolve("co64.mp4");
     Files.write(co64, Mp4TestFiles.withCo64(Files.readAllBytes(plain)));
+    Path stz2 = folder.resolve("stz2.mp4");
+    Files.write(stz2, Mp4TestFiles.withStz2(Files.readAllBytes(plain)));
     Path shortLengths = folder.resolve("two-byte-lengths.mp4");
     Files.write(shortLengths, Mp4TestFiles.withTwoByteLengths(Files.readAllBytes(plain)));
     return Stream.of(
@@ -71,6 +73,7 @@ class Mp4ReaderPeerTest {
             cat(x264, "-bf", "0", "-tag:v", "avc3", "-x264-params", "repeat-headers=1")),
             "avc3", false, false),
         Arguments.of("co64", co64, "avc1", false, false),
+        Arguments.of("stz2", stz2, "avc1", false, false),
         Arguments.of("two-byte-nal-lengths", shortLengths, "avc1", false, false));
   }
 

@@ -195,29 +195,45 @@ final class Mp4TestFiles {
    */
   static byte[] withCo64(byte[] file) {
     Box stco = find(file, "stco");
-    Box moov = find(file, "moov");
-    if (moov.end() != file.length) {
-      fail("the moov box must come last");
-    }
     int count = (int) u32(file, stco.payload() + 4);
     byte[] co64 = new byte[16 + 8 * count];
-    putU32(co64, 0, co64.length);
-    co64[4] = 'c';
-    co64[5] = 'o';
-    co64[6] = '6';
-    co64[7] = '4';
     putU32(co64, 12, count);
     for (int i = 0; i < count; i++) {
       putS64(co64, 16 + 8 * i, u32(file, stco.payload() + 8 + 4 * i));
     }
-    int growth = co64.length - (stco.end() - stco.start());
+    return replaceInLastMoov(file, stco, "co64", co64);
+  }
+
+  /** Rewrites a file whose moov comes last so that its stsz becomes an stz2 of 16-bit sizes. */
+  static byte[] withStz2(byte[] file) {
+    Box stsz = find(file, "stsz");
+    int count = (int) u32(file, stsz.payload() + 8);
+    byte[] stz2 = new byte[20 + 2 * count];
+    stz2[15] = 16;
+    putU32(stz2, 16, count);
+    for (int i = 0; i < count; i++) {
+      long size = u32(file, stsz.payload() + 12 + 4 * i);
+      stz2[20 + 2 * i] = (byte) (size >> 8);
+      stz2[21 + 2 * i] = (byte) size;
+    }
+    return replaceInLastMoov(file, stsz, "stz2", stz2);
+  }
+
+  /** Puts a new box (its header left for this to fill) in place of one in a moov at the end. */
+  private static byte[] replaceInLastMoov(byte[] file, Box old, String type, byte[] box) {
+    if (find(file, "moov").end() != file.length) {
+      fail("the moov box must come last");
+    }
+    putU32(box, 0, box.length);
+    System.arraycopy(type.getBytes(StandardCharsets.ISO_8859_1), 0, box, 4, 4);
+    int growth = box.length - (old.end() - old.start());
     byte[] out = new byte[file.length + growth];
-    System.arraycopy(file, 0, out, 0, stco.start());
-    System.arraycopy(co64, 0, out, stco.start(), co64.length);
-    System.arraycopy(file, stco.end(), out, stco.start() + co64.length, file.length - stco.end());
-    for (Box box : boxes(file)) {
-      if (box.start() < stco.start() && box.end() >= stco.end()) {
-        putU32(out, box.start(), u32(file, box.start()) + growth);
+    System.arraycopy(file, 0, out, 0, old.start());
+    System.arraycopy(box, 0, out, old.start(), box.length);
+    System.arraycopy(file, old.end(), out, old.start() + box.length, file.length - old.end());
+    for (Box parent : boxes(file)) {
+      if (parent.start() < old.start() && parent.end() >= old.end()) {
+        putU32(out, parent.start(), u32(file, parent.start()) + growth);
       }
     }
     return out;
