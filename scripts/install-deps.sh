@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: packages
-# already present are not installed again. With the argument "windows" it
-# also installs the MinGW-w64 cross compiler and Wine for the Windows build;
-# with "sanitizers", clang with its sanitizer and libFuzzer runtimes and the
-# symbolizer for their reports.
+# already present are not installed again. Always: the native and Java
+# toolchains, OpenH264, and the cross compilers for the Windows x64 DLL
+# (MinGW-w64) and the Linux arm64 library (with Debian's arm64 OpenH264
+# through multiarch), since the jar carries all three. Extra sets, named as
+# arguments: "windows" adds Wine to run the Windows tests; "aarch64" adds
+# qemu-user to run the arm64 tests; "openh264" adds nasm to build OpenH264
+# 1.7.0; "sanitizers" adds clang with its sanitizer and libFuzzer runtimes
+# and the symbolizer for their reports.
 set -eu
 packages=(
   cmake g++ make pkg-config
@@ -12,15 +16,24 @@ packages=(
   junit5
   libgtest-dev libgmock-dev googletest
   ffmpeg
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-aarch64-linux-gnu libopenh264-dev:arm64
 )
-if [ "${1:-}" = windows ]; then
-  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64)
-elif [ "${1:-}" = sanitizers ]; then
-  packages+=(clang-14 libclang-rt-14-dev llvm-14)
-fi
+for set in "$@"; do
+  case $set in
+    windows) packages+=(wine64) ;;
+    aarch64) packages+=(qemu-user) ;;
+    openh264) packages+=(nasm) ;;
+    sanitizers) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
+    *) echo "unknown package set: $set" >&2; exit 1 ;;
+  esac
+done
+native=$(dpkg --print-architecture)
 missing=()
 for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  # With both architectures of a package installed, its bare name is ambiguous.
+  dpkg -s "$package" >/dev/null 2>&1 || dpkg -s "$package:$native" >/dev/null 2>&1 ||
+    missing+=("$package")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0
@@ -28,6 +41,9 @@ fi
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
+fi
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  "${as_root[@]}" dpkg --add-architecture arm64
 fi
 echo "Installing: ${missing[*]}"
 "${as_root[@]}" apt-get update -qq

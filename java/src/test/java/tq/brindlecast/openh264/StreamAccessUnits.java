@@ -80,6 +80,29 @@ final class StreamAccessUnits {
     return -1;
   }
 
+  /** Whether a picture parameter set of the unit turns weighted prediction of P slices on. */
+  static boolean weightedPrediction(byte[] unit) {
+    for (int start : nalStarts(unit)) {
+      int header = headerIndex(unit, start);
+      if (header < unit.length && (unit[header] & 0x1F) == 8) {
+        BitReader bits = new BitReader(unit, header + 1);
+        bits.expGolomb(); // pic_parameter_set_id
+        bits.expGolomb(); // seq_parameter_set_id
+        bits.bit(); // entropy_coding_mode_flag
+        bits.bit(); // bottom_field_pic_order_in_frame_present_flag
+        if (bits.expGolomb() != 0) { // num_slice_groups_minus1
+          throw new IllegalArgumentException("slice groups are not read here");
+        }
+        bits.expGolomb(); // num_ref_idx_l0_default_active_minus1
+        bits.expGolomb(); // num_ref_idx_l1_default_active_minus1
+        if (bits.bit() == 1) { // weighted_pred_flag
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
   /** Reads the bits of a NAL unit payload, skipping emulation prevention bytes. */
   private static final class BitReader {
     private final byte[] data;
