@@ -5,12 +5,12 @@
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh openh264
-if ! prefix=$(scripts/build-openh264-1.7.sh linux); then
-  status=$?
-  if [ "$status" -eq 2 ]; then
-    echo "== Linux suites against OpenH264 1.7.0: SKIPPED (no source tarball, see above)"
-    exit 0
-  fi
+status=0
+prefix=$(scripts/build-openh264-1.7.sh linux) || status=$?
+if [ "$status" -eq 2 ]; then
+  echo "== Linux suites against OpenH264 1.7.0: SKIPPED (no source tarball, see above)"
+  exit 0
+elif [ "$status" -ne 0 ]; then
   exit "$status"
 fi
 cmake -S . -B build-openh264-1.7 -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DOPENH264_ROOT=$prefix"
