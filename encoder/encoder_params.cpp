@@ -16,6 +16,16 @@ uint32_t AsUnsigned(int32_t value) {
   return static_cast<uint32_t>(value);
 }
 
+// OpenH264 1.7.0 lets reference counts outside 1..16 through and overruns its
+// own arrays with them; 2.x uses 16 for anything above and chooses by itself
+// for anything below 1. Every release gets what 2.x would use.
+int32_t SupportedRefFrameCount(int32_t requested) {
+  const int32_t kMostRefFrames = 16;
+  if (requested > kMostRefFrames) return kMostRefFrames;
+  if (requested < 1) return AUTO_REF_PIC_COUNT;
+  return requested;
+}
+
 void CopyBaseConfig(const EncoderBaseConfig& config, SEncParamExt* params) {
   StoreEnum(&params->iUsageType, config.iUsageType);
   StoreEnum(&params->iRCMode, config.iRCMode);
@@ -24,7 +34,7 @@ void CopyBaseConfig(const EncoderBaseConfig& config, SEncParamExt* params) {
   params->iSpatialLayerNum = config.iSpatialLayerNum;
   StoreEnum(&params->iComplexityMode, config.iComplexityMode);
   params->uiIntraPeriod = AsUnsigned(config.uiIntraPeriod);
-  params->iNumRefFrame = config.iNumRefFrame;
+  params->iNumRefFrame = SupportedRefFrameCount(config.iNumRefFrame);
   StoreEnum(&params->eSpsPpsIdStrategy, config.eSpsPpsIdStrategy);
   params->bPrefixNalAddingCtrl = NotZero(config.bPrefixNalAddingCtrl);
   params->bEnableSSEI = NotZero(config.bEnableSSEI);

@@ -149,6 +149,21 @@ TEST_F(ParameterBuilding, SlicedPicturesAreEncodedByOneThread) {
   context()->encoder = nullptr;
 }
 
+TEST_F(ParameterBuilding, ReferenceCountsReachOpenH264OnlyInTheRangeEveryReleaseHandles) {
+  context()->encoder = &openh264.encoder;
+  const struct {
+    int32_t stored, sent;
+  } cases[] = {{-1, -1},  {1, 1},          {16, 16}, {17, 16}, {20, 16},
+               {100, 16}, {INT32_MAX, 16}, {0, -1},  {-2, -1}, {INT32_MIN, -1}};
+  for (const auto& c : cases) {
+    context()->config.iNumRefFrame = c.stored;
+    SEncParamExt params;
+    ASSERT_EQ(Build(&params), 0);
+    EXPECT_EQ(params.iNumRefFrame, c.sent) << "stored " << c.stored;
+  }
+  context()->encoder = nullptr;
+}
+
 TEST(BitrateArithmetic, SaturatesInsteadOfOverflowing) {
   EXPECT_EQ(BitrateToBitsPerSecond(320), 327680);
   EXPECT_EQ(BitrateToBitsPerSecond(2097151), 2147482624);

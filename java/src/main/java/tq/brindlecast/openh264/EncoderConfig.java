@@ -338,9 +338,12 @@ public class EncoderConfig {
     return this;
   }
 
-  /** Sets the number of reference pictures, 0 or more, or -1 to let the encoder choose. */
+  /**
+   * Sets the number of reference pictures, 0 to 16, or -1 to let the encoder choose. OpenH264
+   * 1.7.0 overruns its own arrays with more than 16.
+   */
   public EncoderConfig setNumRefFrame(int numRefFrame) {
-    this.numRefFrame = Checks.atLeast("numRefFrame", numRefFrame, -1);
+    this.numRefFrame = Checks.inRange("numRefFrame", numRefFrame, -1, 16);
     return this;
   }
 

@@ -157,6 +157,8 @@ class EncoderConfigTest {
         rejects("maxFrameRate", "infinity", c -> c.setMaxFrameRate(Float.POSITIVE_INFINITY)),
         rejects("intraPeriod", "-1", c -> c.setIntraPeriod(-1)),
         rejects("numRefFrame", "-2", c -> c.setNumRefFrame(-2)),
+        rejects("numRefFrame", "17", c -> c.setNumRefFrame(17)),
+        rejects("numRefFrame", "100", c -> c.setNumRefFrame(100)),
         rejects("minQP", "-1", c -> c.setMinQP(-1)),
         rejects("minQP", "52", c -> c.setMinQP(52)),
         rejects("maxQP", "-1", c -> c.setMaxQP(-1)),

@@ -79,4 +79,25 @@ final class SliceHeaders {
     reader.expGolomb(); // pic_parameter_set_id
     return reader.bits(frameNumBits);
   }
+
+  /** Whether a picture parameter set of the unit turns weighted prediction of P slices on. */
+  static boolean weightedPrediction(byte[] unit) {
+    for (NalUnit nal : AnnexB.nalUnits(unit)) {
+      if (nal.type() == NalUnit.TYPE_PPS) {
+        SliceHeaders reader = new SliceHeaders(unit, nal.offset() + 1, nal.length() - 1);
+        reader.expGolomb(); // pic_parameter_set_id
+        reader.expGolomb(); // seq_parameter_set_id
+        reader.bits(2); // entropy_coding_mode_flag, bottom_field_pic_order_in_frame_present_flag
+        if (reader.expGolomb() != 0) { // num_slice_groups_minus1
+          throw new IllegalArgumentException("slice groups are not read here");
+        }
+        reader.expGolomb(); // num_ref_idx_l0_default_active_minus1
+        reader.expGolomb(); // num_ref_idx_l1_default_active_minus1
+        if (reader.bits(1) == 1) { // weighted_pred_flag
+          return true;
+        }
+      }
+    }
+    return false;
+  }
 }
