@@ -42,6 +42,17 @@ class CommandsTest {
     return pictures;
   }
 
+  /** Writes a Y4M file of the test pattern. */
+  static Path patternY4m(Path file, int width, int height, int count, double fps)
+      throws Exception {
+    try (Y4mWriter writer = new Y4mWriter(Files.newOutputStream(file), file.toString(), fps)) {
+      for (int t = 0; t < count; t++) {
+        writer.write(TestPattern.render(width, height, t));
+      }
+    }
+    return file;
+  }
+
   private static double psnrOf(Psnr psnr, int plane) {
     return plane < 3 ? psnr.plane(plane) : psnr.combined();
   }
@@ -115,12 +126,7 @@ class CommandsTest {
   @Test
   void encodeAndDecodeCommandsAgreeWithFfmpegOnAHighProfileStreamWithSlices() throws Exception {
     Path dir = FfmpegTool.workDir("cli-encode-decode");
-    Path source = dir.resolve("source.y4m");
-    try (Y4mWriter writer = new Y4mWriter(Files.newOutputStream(source), "source.y4m", 25)) {
-      for (int t = 0; t < 20; t++) {
-        writer.write(TestPattern.render(WIDTH, HEIGHT, t));
-      }
-    }
+    Path source = patternY4m(dir.resolve("source.y4m"), WIDTH, HEIGHT, 20, 25);
     Path h264 = dir.resolve("cabac.h264");
     ToolRun encode = ToolRun.of("encode", source.toString(), "--output", h264.toString(),
         "--entropy", "cabac", "--slices", "3", "--frame-skip", "off", "--frames", "18");
@@ -164,18 +170,8 @@ class CommandsTest {
   @Test
   void mp4OutputsPlayInFfmpegAtTheSourcesRateInEveryWayTheyAreWritten() throws Exception {
     Path dir = FfmpegTool.workDir("cli-mp4-out");
-    Path source = dir.resolve("source.y4m");
-    try (Y4mWriter writer = new Y4mWriter(Files.newOutputStream(source), "source.y4m", 25)) {
-      for (int t = 0; t < 20; t++) {
-        writer.write(TestPattern.render(WIDTH, HEIGHT, t));
-      }
-    }
-    Path ntsc = dir.resolve("ntsc.y4m");
-    try (Y4mWriter writer = new Y4mWriter(Files.newOutputStream(ntsc), "ntsc.y4m", 30 / 1.001)) {
-      for (int t = 0; t < 12; t++) {
-        writer.write(TestPattern.render(64, 48, t));
-      }
-    }
+    Path source = patternY4m(dir.resolve("source.y4m"), WIDTH, HEIGHT, 20, 25);
+    Path ntsc = patternY4m(dir.resolve("ntsc.y4m"), 64, 48, 12, 30 / 1.001);
     record Row(String name, int pictures, String rate, String[] args) {}
     Path stdoutFile = dir.resolve("stdout.mp4");
     List<Row> rows = List.of(
