@@ -40,26 +40,12 @@ DecoderContext* DecoderFromHandle(jlong handle);
 // Uninitialises and destroys the context's OpenH264 decoder, if any.
 void ReleaseDecoder(DecoderContext* context);
 
-// Fills `param` from the stored configuration; the file name is lent, not
-// copied. Returns -1 (and leaves `param` alone) when no decoder exists yet.
-int32_t OpenH264TQDecoderUpdateCodecConfig(JNIEnv* env, jclass cls, DecoderContext* context,
-                                           SDecodingParam* param);
-
 JNIEXPORT jlong JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderCreate(
     JNIEnv* env, jclass cls, jobject allocCallback, jobject returnCallback, jobject errorCallback,
     jobject debugCallback);
 
 JNIEXPORT void JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDestroy(
     JNIEnv* env, jclass cls, jlong decoderHandle);
-
-JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderSetConfig(
-    JNIEnv* env, jclass cls, jlong decoderHandle, jobject decoderConfigObject);
-
-JNIEXPORT jlong JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderGetNeedsKeyFrame(
-    JNIEnv* env, jclass cls, jlong decoderHandle);
-
-JNIEXPORT void JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderSetNeedsKeyFrame(
-    JNIEnv* env, jclass cls, jlong decoderHandle, jlong value);
 
 #ifdef __cplusplus
 }

@@ -5,7 +5,10 @@
 
 #include "bridge/java_arrays.h"
 #include "bridge/message_channel.h"
+#include "bridge/plane_extent.h"
+#include "bridge/scoped_java.h"
 #include "decoder/decoder_context.h"
+#include "decoder/decoder_params.h"
 
 namespace {
 
@@ -17,13 +20,15 @@ struct OutArrays {
   jintArray planeCount;
 };
 
-// What one decoding call reported.
-struct DecodedPicture {
+// What one decoding call reported: OpenH264's plane pointers and buffer
+// information.
+struct DecoderOutput {
   unsigned char* planes[3];
   SBufferInfo info;
 };
 
-struct PictureLayout {
+// Sizes in the array handed to Java: Y, then U and V of cSize bytes each.
+struct ReturnedPlaneSizes {
   jint ySize;
   jint cSize;
   jint total;
@@ -78,7 +83,7 @@ jint ReadableLength(JNIEnv* env, jclass cls, jbyteArray bitstream, jint bitstrea
   return bitstreamLength < held ? bitstreamLength : held;
 }
 
-void ClearPicture(DecodedPicture* picture) {
+void ClearPicture(DecoderOutput* picture) {
   memset(picture->planes, 0, sizeof picture->planes);
   memset(&picture->info, 0, sizeof picture->info);
 }
@@ -87,20 +92,19 @@ void ClearPicture(DecodedPicture* picture) {
 // reaches OpenH264 as a null pointer with no JNI array call. Returns false
 // only when the array could not be pinned (an exception is then pending).
 bool DecodeBuffer(JNIEnv* env, jclass cls, DecoderContext* context, jbyteArray bitstream,
-                  jint bitstreamLength, DecodedPicture* picture, DECODING_STATE* state) {
+                  jint bitstreamLength, DecoderOutput* picture, DECODING_STATE* state) {
   ClearPicture(picture);
   jint length = ReadableLength(env, cls, bitstream, bitstreamLength);
-  jbyte* view = ConvertBytes(env, cls, bitstream);
-  if (view == nullptr && bitstream != nullptr) return false;
-  *state = context->decoder->DecodeFrameNoDelay(reinterpret_cast<const unsigned char*>(view),
+  tq::ScopedBytes bytes(env, cls, bitstream);
+  if (bytes.get() == nullptr && bitstream != nullptr) return false;
+  *state = context->decoder->DecodeFrameNoDelay(reinterpret_cast<const unsigned char*>(bytes.get()),
                                                 length, picture->planes, &picture->info);
-  ConvertRelease(env, cls, view, bitstream);
   return true;
 }
 
 // Any non-zero state is a failure that asks for a key frame; a good call
 // clears the request. Returns whether a picture can be handed out.
-bool TakeOutcome(DecoderContext* context, DECODING_STATE state, const DecodedPicture& picture) {
+bool TakeOutcome(DecoderContext* context, DECODING_STATE state, const DecoderOutput& picture) {
   if (state != dsErrorFree) {
     context->needsKeyFrame = 1;
     return false;
@@ -112,23 +116,24 @@ bool TakeOutcome(DecoderContext* context, DECODING_STATE state, const DecodedPic
 // Sizes of the returned array: every plane keeps the decoder's stride, and
 // a chroma plane has half the rows (rounded down). False for a geometry no
 // array can hold or a missing plane.
-bool ComputeLayout(const DecodedPicture& picture, PictureLayout* layout) {
+bool ComputePlaneSizes(const DecoderOutput& picture, ReturnedPlaneSizes* sizes) {
   const SSysMEMBuffer& buffer = picture.info.UsrData.sSystemBuffer;
   int64_t rows = buffer.iHeight;
   int64_t lumaStride = buffer.iStride[0];
   int64_t chromaStride = buffer.iStride[1];
   if (rows < 0 || lumaStride < 0 || chromaStride < 0) return false;
-  int64_t ySize = lumaStride * rows;
-  int64_t cSize = chromaStride * (rows / 2);
+  // Whole rows are copied, padding included.
+  int64_t ySize = tq::PlaneEnd(0, lumaStride, rows, lumaStride);
+  int64_t cSize = tq::PlaneEnd(0, chromaStride, rows / 2, chromaStride);
   int64_t total = ySize + 2 * cSize;
   if (total > INT32_MAX) return false;
   if ((ySize > 0 && picture.planes[0] == nullptr) ||
       (cSize > 0 && (picture.planes[1] == nullptr || picture.planes[2] == nullptr))) {
     return false;
   }
-  layout->ySize = static_cast<jint>(ySize);
-  layout->cSize = static_cast<jint>(cSize);
-  layout->total = static_cast<jint>(total);
+  sizes->ySize = static_cast<jint>(ySize);
+  sizes->cSize = static_cast<jint>(cSize);
+  sizes->total = static_cast<jint>(total);
   return true;
 }
 
@@ -136,29 +141,29 @@ bool ComputeLayout(const DecodedPicture& picture, PictureLayout* layout) {
 // geometry into the out-arrays. Null, with nothing written, when the layout
 // is impossible or AllocCallback gives no usable array.
 jbyteArray ReturnPicture(JNIEnv* env, jclass cls, DecoderContext* context,
-                         const DecodedPicture& picture, const OutArrays& out) {
-  PictureLayout layout;
-  if (!ComputeLayout(picture, &layout)) return nullptr;
-  jbyteArray array = nullptr;
-  jbyte* view = AllocateData(env, cls, context->allocCallbackRef, layout.total, &array);
+                         const DecoderOutput& picture, const OutArrays& out) {
+  ReturnedPlaneSizes sizes;
+  if (!ComputePlaneSizes(picture, &sizes)) return nullptr;
+  tq::ScopedOutputArray array(env, cls, context->allocCallbackRef, sizes.total);
+  jbyte* view = array.view();
   if (view == nullptr) return nullptr;
   const SSysMEMBuffer& buffer = picture.info.UsrData.sSystemBuffer;
-  SetOutVariables(env, cls, out.planeSizes, 3, layout.ySize, layout.cSize, layout.cSize);
+  SetOutVariables(env, cls, out.planeSizes, 3, sizes.ySize, sizes.cSize, sizes.cSize);
   SetOutVariables(env, cls, out.width, 1, buffer.iWidth);
   SetOutVariables(env, cls, out.height, 1, buffer.iHeight);
   SetOutVariables(env, cls, out.planeCount, 1, 3);
   SetOutVariables(env, cls, out.strides, 3, buffer.iStride[0], buffer.iStride[1],
                   buffer.iStride[1]);
-  memcpy(view, picture.planes[0], static_cast<size_t>(layout.ySize));
-  memcpy(view + layout.ySize, picture.planes[1], static_cast<size_t>(layout.cSize));
-  memcpy(view + layout.ySize + layout.cSize, picture.planes[2], static_cast<size_t>(layout.cSize));
-  return ReturnData(env, cls, context->returnCallbackRef, view, array);
+  memcpy(view, picture.planes[0], static_cast<size_t>(sizes.ySize));
+  memcpy(view + sizes.ySize, picture.planes[1], static_cast<size_t>(sizes.cSize));
+  memcpy(view + sizes.ySize + sizes.cSize, picture.planes[2], static_cast<size_t>(sizes.cSize));
+  return array.Return(context->returnCallbackRef);
 }
 
 #if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
 // At the end of the stream, asks for a picture the decoder still holds back
 // (OpenH264 2.x keeps the latest picture of Main and High profile streams).
-bool FlushHeldPicture(DecoderContext* context, DecodedPicture* picture) {
+bool FlushHeldPicture(DecoderContext* context, DecoderOutput* picture) {
   ClearPicture(picture);
   DECODING_STATE state = context->decoder->FlushFrame(picture->planes, &picture->info);
   return TakeOutcome(context, state, *picture);
@@ -177,7 +182,7 @@ extern "C" JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_Open
   if (!OutArraysFit(env, cls, out)) return nullptr;
   if (context->decoder == nullptr && !BringUpDecoder(env, cls, context)) return nullptr;
 
-  DecodedPicture picture;
+  DecoderOutput picture;
   DECODING_STATE state = dsErrorFree;
   if (!DecodeBuffer(env, cls, context, bitstream, bitstreamLength, &picture, &state)) {
     return nullptr;

@@ -1,6 +1,6 @@
 #include "encoder/config_intake.h"
 
-#include "bridge/java_getters.h"
+#include "bridge/getter_reader.h"
 #include "bridge/java_status.h"
 #include "bridge/message_channel.h"
 #include "encoder/encoder_context.h"
@@ -13,37 +13,7 @@ enum { kConfigFailed = -1 };
 enum { kIntakeLocalReferences = 48 };
 const int kSliceMbBytes = kSliceMbEntries * 4;
 
-// Each Read* stores one getter's value and says whether reading may go on;
-// the chain stops at the first getter that leaves an exception pending.
-struct Reader {
-  JNIEnv* env;
-  jclass cls;
-  jobject object;
-  bool ok;
-
-  void Int(int32_t* field, const char* getter) {
-    if (!ok) return;
-    *field = GetIntValue(env, cls, object, getter);
-    ok = !JavaExceptionPending(env);
-  }
-  void Float(float* field, const char* getter) {
-    if (!ok) return;
-    *field = GetFloatValue(env, cls, object, getter);
-    ok = !JavaExceptionPending(env);
-  }
-  void Char(uint16_t* field, const char* getter) {
-    if (!ok) return;
-    *field = GetCharValue(env, cls, object, getter);
-    ok = !JavaExceptionPending(env);
-  }
-  void IntArray(int32_t* field, int byteCount, const char* getter) {
-    if (!ok) return;
-    GetIntArrayValues(env, cls, field, byteCount, object, getter);
-    ok = !JavaExceptionPending(env);
-  }
-};
-
-void ReadBaseConfig(Reader& read, EncoderBaseConfig* config) {
+void ReadBaseConfig(tq::GetterReader& read, EncoderBaseConfig* config) {
   read.Int(&config->iUsageType, "getUsageType");
   read.Int(&config->iRCMode, "getRcMode");
   read.Float(&config->fMaxFrameRate, "getMaxFrameRate");
@@ -79,7 +49,7 @@ void ReadBaseConfig(Reader& read, EncoderBaseConfig* config) {
 }
 
 // Getters are called in this order; the slice array comes last.
-void ReadLayerConfig(Reader& read, EncoderLayerConfig* layer) {
+void ReadLayerConfig(tq::GetterReader& read, EncoderLayerConfig* layer) {
   read.Float(&layer->fFrameRate, "getFrameRate");
   read.Int(&layer->uiProfileIdc, "getProfileIdc");
   read.Int(&layer->uiLevelIdc, "getLevelIdc");
@@ -108,7 +78,7 @@ extern "C" JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQ
   EncoderContext* context = EncoderFromHandle(handle);
   if (context == nullptr || configObject == nullptr) return kConfigFailed;
   if (!ReserveLocalReferences(env, kIntakeLocalReferences)) return kConfigFailed;
-  Reader read = {env, cls, configObject, true};
+  tq::GetterReader read = {env, cls, configObject, true};
   ReadBaseConfig(read, &context->config);
   return read.ok ? 0 : kConfigFailed;
 }
@@ -125,7 +95,7 @@ Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderSetSpatialLayerConfig(JNIEn
               "openh264 encode: OpenH264 native encoder setting spatial layer %d config.", layer);
   // Only the four layer slots exist; another index stores nothing.
   if (layer < 0 || layer >= kSpatialLayerSlots) return 0;
-  Reader read = {env, cls, layerObject, true};
+  tq::GetterReader read = {env, cls, layerObject, true};
   ReadLayerConfig(read, &context->layerConfig[layer]);
   return read.ok ? 0 : kConfigFailed;
 }

@@ -2,16 +2,16 @@
 
 #include <stdlib.h>
 
+#include "bridge/codec_ownership.h"
+#include "bridge/context_handle.h"
 #include "bridge/message_channel.h"
 
 extern "C" EncoderContext* EncoderFromHandle(jlong handle) {
-  return reinterpret_cast<EncoderContext*>(static_cast<intptr_t>(handle));
+  return tq::ContextFromHandle<EncoderContext>(handle);
 }
 
 extern "C" void ReleaseEncoder(EncoderContext* context) {
-  if (context->encoder == nullptr) return;
-  context->encoder->Uninitialize();
-  WelsDestroySVCEncoder(context->encoder);
+  tq::InitializedEncoder released(context->encoder);
   context->encoder = nullptr;
 }
 
@@ -19,21 +19,16 @@ extern "C" JNIEXPORT jlong JNICALL Java_tq_brindlecast_openh264_Native_OpenH264T
     JNIEnv* env, jclass cls, jobject allocCallback, jobject returnCallback, jobject errorCallback,
     jobject debugCallback) {
   // Zero-filled, so a picture encoded before any configuration is stored
-  // meets defined values.
-  EncoderContext* context = static_cast<EncoderContext*>(calloc(1, sizeof(EncoderContext)));
+  // meets defined values; encoder and sourcePicture start null.
+  EncoderContext* context = tq::NewContext<EncoderContext>(env, cls, allocCallback, returnCallback,
+                                                           errorCallback, debugCallback);
   if (context == nullptr) return 0;
-  context->encoder = nullptr;
-  context->sourcePicture = nullptr;
-  context->allocCallbackRef = allocCallback;
-  context->returnCallbackRef = returnCallback;
-  context->errorChannel = GenerateErrorCallback(env, cls, errorCallback);
-  context->debugChannel = GenerateDebugCallback(env, cls, debugCallback);
   context->forceKeyFrame = 1;
   context->width = 0;
   context->height = 0;
   context->bitrate = kInitialEncoderBitrate;
   SendMessage(env, cls, context->debugChannel, "openh264 encode: Created context.");
-  return static_cast<jlong>(reinterpret_cast<intptr_t>(context));
+  return tq::HandleOf(context);
 }
 
 extern "C" JNIEXPORT void JNICALL
@@ -41,9 +36,6 @@ Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderDestroy(JNIEnv*, jclass, jl
   EncoderContext* context = EncoderFromHandle(encoderHandle);
   if (context == nullptr) return;
   ReleaseEncoder(context);
-  if (context->sourcePicture != nullptr) {
-    free(context->sourcePicture);
-    context->sourcePicture = nullptr;
-  }
+  // sourcePicture is null here: frame encoding frees it before it returns.
   free(context);
 }

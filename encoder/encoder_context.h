@@ -28,7 +28,9 @@ typedef struct EncoderContext {
   char debugChannel;
 } EncoderContext;
 
-enum { kInitialEncoderBitrate = 320 };
+// Bit rates are kept in units of 1024 bit/s, as Java counts them; OpenH264
+// counts bit/s.
+enum { kInitialEncoderBitrate = 320, kBitrateUnit = 1024 };
 
 // The context behind a handle; null for the handle 0.
 EncoderContext* EncoderFromHandle(jlong handle);

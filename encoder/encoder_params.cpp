@@ -1,18 +1,11 @@
 #include "encoder/encoder_params.h"
 
-#include <string.h>
-
 #include "bridge/message_channel.h"
+#include "bridge/store_enum.h"
 
 namespace {
 
-// Java may hand any int. A cast to an enum whose range lacks the value is
-// undefined; copying the bits keeps it defined, and OpenH264 judges it.
-template <typename Enum>
-void StoreEnum(Enum* field, int32_t value) {
-  static_assert(sizeof(Enum) == sizeof(int32_t), "OpenH264 enums are int-sized");
-  memcpy(field, &value, sizeof value);
-}
+using tq::StoreEnum;
 
 bool NotZero(int32_t value) {
   return value != 0;
@@ -118,7 +111,7 @@ void KeepSlicedPicturesOnOneThread(const EncoderContext& context, SEncParamExt* 
 }  // namespace
 
 extern "C" int32_t BitrateToBitsPerSecond(int32_t bitrateUnits) {
-  int64_t bitsPerSecond = static_cast<int64_t>(bitrateUnits) * 1024;
+  int64_t bitsPerSecond = static_cast<int64_t>(bitrateUnits) * kBitrateUnit;
   if (bitsPerSecond > INT32_MAX) return INT32_MAX;
   if (bitsPerSecond < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(bitsPerSecond);

@@ -4,8 +4,11 @@
 #include <string.h>
 #include <time.h>
 
+#include "bridge/codec_ownership.h"
+#include "bridge/heap_ownership.h"
 #include "bridge/java_arrays.h"
 #include "bridge/message_channel.h"
+#include "bridge/scoped_java.h"
 #include "encoder/encoder_context.h"
 #include "encoder/encoder_params.h"
 #include "encoder/picture_input.h"
@@ -17,46 +20,58 @@ void DropEncoderOnSizeChange(EncoderContext* context, jint width, jint height) {
   if (context->encoder == nullptr) return;
   if (width == context->width && height == context->height) return;
   ReleaseEncoder(context);
-  if (context->sourcePicture != nullptr) {
-    free(context->sourcePicture);
-    context->sourcePicture = nullptr;
+}
+
+// A new encoder with its parameters for width x height built into params.
+// Null when a step fails, with `failure` naming it; the new encoder is then
+// already destroyed (it was never initialised).
+tq::CreatedEncoder CreateConfiguredEncoder(JNIEnv* env, jclass cls, EncoderContext* context,
+                                           jint width, jint height, SEncParamExt* params,
+                                           const char** failure) {
+  ISVCEncoder* created = nullptr;
+  if (WelsCreateSVCEncoder(&created) != 0) {
+    *failure = "openh264 encode: Could not create openh264 encoder.";
+    return nullptr;
   }
+  tq::CreatedEncoder encoder(created);
+  // The parameter building reads the size from the context and asks the
+  // context's encoder for its defaults.
+  context->width = width;
+  context->height = height;
+  context->encoder = created;
+  int built = OpenH264TQEncoderBuildEncoderParams(env, cls, context, params);
+  context->encoder = nullptr;
+  if (built == 0) return encoder;
+  *failure = "openh264 encode: Could not configure openh264 encoder.";
+  return nullptr;
 }
 
 // Creates, configures and initialises an encoder for width x height.
 // Returns false, with the failure reported, when any step fails.
 bool BuildEncoder(JNIEnv* env, jclass cls, EncoderContext* context, jint width, jint height) {
-  if (WelsCreateSVCEncoder(&context->encoder) != 0) {
-    SendMessage(env, cls, context->errorChannel,
-                "openh264 encode: Could not create openh264 encoder.");
-    context->encoder = nullptr;
-    return false;
-  }
-  // The parameter building reads the size from the context.
-  context->width = width;
-  context->height = height;
   SEncParamExt params;
-  if (OpenH264TQEncoderBuildEncoderParams(env, cls, context, &params) != 0) {
-    WelsDestroySVCEncoder(context->encoder);
-    context->encoder = nullptr;
-    SendMessage(env, cls, context->errorChannel,
-                "openh264 encode: Could not configure openh264 encoder.");
+  const char* failure = nullptr;
+  tq::CreatedEncoder created =
+      CreateConfiguredEncoder(env, cls, context, width, height, &params, &failure);
+  if (created == nullptr) {
+    SendMessage(env, cls, context->errorChannel, "%s", failure);
     return false;
   }
   SendMessage(env, cls, context->debugChannel, "openh264 encode: Initializing encoder.");
-  if (context->encoder->InitializeExt(&params) != 0) {
+  tq::InitializedEncoder encoder(created.release());
+  if (encoder->InitializeExt(&params) != 0) {
     SendMessage(env, cls, context->errorChannel,
                 "openh264 encode: Could not initialize openh264 encoder.");
-    ReleaseEncoder(context);
     return false;
   }
   int format = videoFormatI420;
-  context->encoder->SetOption(ENCODER_OPTION_DATAFORMAT, &format);
+  encoder->SetOption(ENCODER_OPTION_DATAFORMAT, &format);
+  context->encoder = encoder.release();
   return true;
 }
 
 SSourcePicture* NewSourcePicture(const EncoderContext& context, const PictureLayout& layout,
-                                 jbyte** planeViews) {
+                                 const tq::ScopedPlaneViews& planeViews) {
   SSourcePicture* picture = static_cast<SSourcePicture*>(calloc(1, sizeof(SSourcePicture)));
   if (picture == nullptr) return nullptr;
   picture->iColorFormat = videoFormatI420;
@@ -79,24 +94,20 @@ void ConsumeKeyFrameRequest(EncoderContext* context) {
   context->forceKeyFrame = 0;
 }
 
-// Pins the planes, encodes, and releases everything before returning
-// EncodeFrame's result (-1 when the planes could not be pinned).
+// Pins the planes and encodes; the picture record and the planes are given
+// back before EncodeFrame's result (-1 when the planes could not be pinned)
+// is returned.
 int EncodePicture(JNIEnv* env, jclass cls, EncoderContext* context, jobjectArray planes,
                   const PictureLayout& layout, SFrameBSInfo* info) {
-  jbyte** planeViews = Convert2DData(env, cls, planes, kPlaneCount);
-  bool pinned = planeViews != nullptr && planeViews[0] != nullptr && planeViews[1] != nullptr &&
-                planeViews[2] != nullptr;
-  int result = -1;
-  if (pinned) context->sourcePicture = NewSourcePicture(*context, layout, planeViews);
-  if (context->sourcePicture != nullptr) {
-    ConsumeKeyFrameRequest(context);
-    memset(info, 0, sizeof *info);
-    result = context->encoder->EncodeFrame(context->sourcePicture, info);
-    free(context->sourcePicture);
-    context->sourcePicture = nullptr;
-  }
-  Release2DData(env, cls, planeViews, planes, kPlaneCount);
-  free(planeViews);
+  tq::ScopedPlaneViews planeViews(env, cls, planes, kPlaneCount);
+  if (!planeViews.AllPinned()) return -1;
+  tq::HeapOwned<SSourcePicture> source(NewSourcePicture(*context, layout, planeViews));
+  if (source == nullptr) return -1;
+  context->sourcePicture = source.get();
+  ConsumeKeyFrameRequest(context);
+  memset(info, 0, sizeof *info);
+  int result = context->encoder->EncodeFrame(source.get(), info);
+  context->sourcePicture = nullptr;
   return result;
 }
 
@@ -128,15 +139,10 @@ bool CopyLayers(const SFrameBSInfo& info, jbyte* view) {
 
 jbyteArray ReturnPicture(JNIEnv* env, jclass cls, EncoderContext* context, const SFrameBSInfo& info,
                          jintArray outFrameSize) {
-  jbyteArray array = nullptr;
-  jbyte* view = AllocateData(env, cls, context->allocCallbackRef, info.iFrameSizeInBytes, &array);
-  if (view == nullptr) return nullptr;
-  if (!CopyLayers(info, view)) {
-    ConvertRelease(env, cls, view, array);
-    return nullptr;
-  }
+  tq::ScopedOutputArray output(env, cls, context->allocCallbackRef, info.iFrameSizeInBytes);
+  if (output.view() == nullptr || !CopyLayers(info, output.view())) return nullptr;
   SetOutVariables(env, cls, outFrameSize, 1, info.iFrameSizeInBytes);
-  return ReturnData(env, cls, context->returnCallbackRef, view, array);
+  return output.Return(context->returnCallbackRef);
 }
 
 }  // namespace

@@ -1,16 +1,9 @@
 #include "encoder/picture_input.h"
 
-#include <stdint.h>
-
 #include "bridge/java_arrays.h"
+#include "bridge/plane_extent.h"
 
 namespace {
-
-// Bytes a plane must hold: offset + stride * (rows - 1) + rowBytes, in 64
-// bits so that no product overflows.
-int64_t BytesNeeded(jint offset, jint stride, jint rows, jint rowBytes) {
-  return static_cast<int64_t>(offset) + static_cast<int64_t>(stride) * (rows - 1) + rowBytes;
-}
 
 bool ArraysPresent(JNIEnv* env, jclass cls, jobjectArray planes, jintArray strides,
                    jintArray offsets, jintArray outFrameSize) {
@@ -21,9 +14,10 @@ bool ArraysPresent(JNIEnv* env, jclass cls, jobjectArray planes, jintArray strid
 
 bool PlaneFits(JNIEnv* env, jclass cls, jobjectArray planes, int plane, jint stride, jint offset,
                jint rows, jint rowBytes) {
-  if (stride < rowBytes || offset < 0) return false;
-  jint length = InnerArrayLength(env, cls, planes, plane);
-  return length >= 0 && BytesNeeded(offset, stride, rows, rowBytes) <= length;
+  // The shape is judged before the plane array is looked at.
+  if (!tq::PlaneShapeValid(offset, stride, rowBytes)) return false;
+  jint length = InnerArrayLength(env, cls, planes, plane);  // -1 for a null plane
+  return tq::PlaneFits(length, offset, stride, rows, rowBytes);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ jlong CurrentBitrate(const EncoderContext& context) {
   SBitrateInfo info = {};
   info.iLayer = SPATIAL_LAYER_ALL;
   if (context.encoder->GetOption(ENCODER_OPTION_BITRATE, &info) != 0) return -1;
-  return info.iBitrate / 1024;
+  return info.iBitrate / kBitrateUnit;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Runs the JUnit suite in a JVM with -Xcheck:jni. A JNI error, or any JNI
-# warning other than the one about an exception not checked after a call,
+# Runs the JUnit suite in a JVM with -Xcheck:jni. Any JNI error or warning
 # fails the run even when every test passed.
 set -u
 java_bin=$1
@@ -16,8 +15,7 @@ trap 'rm -f "$log"' EXIT
   --details=tree "$@" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
 
-jni_problems=$(grep -E 'FATAL ERROR in native method|WARNING in native method|WARNING: JNI|JNI (ERROR|WARNING)' "$log" |
-  grep -v 'without checking exceptions')
+jni_problems=$(grep -E 'FATAL ERROR in native method|WARNING in native method|WARNING: JNI|JNI (ERROR|WARNING)' "$log")
 if [ -n "$jni_problems" ]; then
   echo "-Xcheck:jni reported problems:"
   echo "$jni_problems"

@@ -8,7 +8,7 @@
 # java/src/test/browser/package-lock.json) from npm into build/browser-test.
 set -eu
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format
   libopenh264-dev
   openjdk-17-jdk-headless
   junit5

@@ -8,7 +8,7 @@ prefix=Java_tq_brindlecast_openh264_Native_
 exported=$("$objdump" -p "$dll" |
   awk '/Ordinal\/Name Pointer/ {table = 1; next} table && /^[ \t]*\[/ {print $NF} table && /^[ \t]*$/ {table = 0}' |
   sort -u)
-expected=$(grep -v -E '^\s*(#|$)' "$built_list" | sed "s/^/$prefix/" | sort -u)
+expected=$(awk '!/^[[:space:]]*(#|$)/ {print $1}' "$built_list" | sed "s/^/$prefix/" | sort -u)
 if [ "$exported" != "$expected" ]; then
   echo "the DLL's exports differ from $built_list (< expected, > exported):"
   diff <(echo "$expected") <(echo "$exported") || true

@@ -214,6 +214,37 @@ TEST_F(DecoderDecodeTest, FailedInitialisationKeepsTheDecoderWithoutRetryUntilSe
   Checkpoint();
 }
 
+// Every JNI call of a Decode that returns a picture, in order: the out-arrays
+// measured, the input pinned around the decoding call, the output array from
+// AllocCallback, the geometry written, the output given back with copy-back.
+const std::vector<std::string> kCallsForOneReturnedPicture = {
+    "GetArrayLength outWidth",
+    "GetArrayLength outHeight",
+    "GetArrayLength outStrides",
+    "GetArrayLength outPlaneSizes",
+    "GetArrayLength outPlaneCount",
+    "GetArrayLength bitstream",
+    "IsSameObject bitstream null",
+    "GetByteArrayElements bitstream",
+    "ReleaseByteArrayElements bitstream JNI_ABORT",
+    "GetStaticMethodID AllocCallback (I)[B",
+    "CallStaticObjectMethod AllocCallback",
+    "ExceptionCheck",
+    "GetArrayLength allocated",
+    "GetByteArrayElements allocated",
+    "GetIntArrayElements outPlaneSizes",
+    "ReleaseIntArrayElements outPlaneSizes 0",
+    "GetIntArrayElements outWidth",
+    "ReleaseIntArrayElements outWidth 0",
+    "GetIntArrayElements outHeight",
+    "ReleaseIntArrayElements outHeight 0",
+    "GetIntArrayElements outPlaneCount",
+    "ReleaseIntArrayElements outPlaneCount 0",
+    "GetIntArrayElements outStrides",
+    "ReleaseIntArrayElements outStrides 0",
+    "ReleaseByteArrayElements allocated 0",
+};
+
 TEST_F(DecoderDecodeTest, PictureOf640x480WithStrides704And352) {
   Running();
   context()->needsKeyFrame = 1;
@@ -237,34 +268,7 @@ TEST_F(DecoderDecodeTest, PictureOf640x480WithStrides704And352) {
   EXPECT_EQ(out.planeCount->elements, std::vector<jint>{3});
   EXPECT_EQ(NeedsKeyFrame(), 0);
 
-  std::vector<std::string> expected = {
-      "GetArrayLength outWidth",
-      "GetArrayLength outHeight",
-      "GetArrayLength outStrides",
-      "GetArrayLength outPlaneSizes",
-      "GetArrayLength outPlaneCount",
-      "GetArrayLength bitstream",
-      "IsSameObject bitstream null",
-      "GetByteArrayElements bitstream",
-      "ReleaseByteArrayElements bitstream JNI_ABORT",
-      "GetStaticMethodID AllocCallback (I)[B",
-      "CallStaticObjectMethod AllocCallback",
-      "ExceptionCheck",
-      "GetArrayLength allocated",
-      "GetByteArrayElements allocated",
-      "GetIntArrayElements outPlaneSizes",
-      "ReleaseIntArrayElements outPlaneSizes 0",
-      "GetIntArrayElements outWidth",
-      "ReleaseIntArrayElements outWidth 0",
-      "GetIntArrayElements outHeight",
-      "ReleaseIntArrayElements outHeight 0",
-      "GetIntArrayElements outPlaneCount",
-      "ReleaseIntArrayElements outPlaneCount 0",
-      "GetIntArrayElements outStrides",
-      "ReleaseIntArrayElements outStrides 0",
-      "ReleaseByteArrayElements allocated 0",
-  };
-  EXPECT_EQ(jvm.calls, expected);
+  EXPECT_EQ(jvm.calls, kCallsForOneReturnedPicture);
 }
 
 TEST_F(DecoderDecodeTest, OddHeightGivesChromaPlanesOfHalfTheRowsRoundedDown) {

@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "decoder/config_intake.h"
 #include "decoder/decoder_context.h"
+#include "decoder/decoder_params.h"
 #include "decoder/frame_decoding.h"
+#include "decoder/key_frame_flag.h"
 #include "tests/fakes/fake_jni.h"
 #include "tests/fakes/fake_jvm_test.h"
 #include "tests/fakes/fake_openh264.h"

@@ -32,12 +32,28 @@ void AppendPicture(unsigned char* const planes[3], const SBufferInfo& info,
   AppendCropped(planes[2], buffer.iStride[1], (buffer.iWidth + 1) / 2, buffer.iHeight / 2, out);
 }
 
+// Y, U and V back to back, each as one block of whole rows at its stride.
+void CopyAtStrides(unsigned char* const planes[3], const SBufferInfo& info,
+                   std::vector<uint8_t>* buffer) {
+  const SSysMEMBuffer& picture = info.UsrData.sSystemBuffer;
+  size_t ySize = static_cast<size_t>(picture.iStride[0]) * picture.iHeight;
+  size_t cSize = static_cast<size_t>(picture.iStride[1]) * (picture.iHeight / 2);
+  if (buffer->size() < ySize + 2 * cSize) buffer->resize(ySize + 2 * cSize);
+  memcpy(buffer->data(), planes[0], ySize);
+  memcpy(buffer->data() + ySize, planes[1], cSize);
+  memcpy(buffer->data() + ySize + cSize, planes[2], cSize);
+}
+
 // One call; returns 1 for a picture, 0 for none, -1 for an error state.
 int TakePicture(DECODING_STATE state, unsigned char* const planes[3], const SBufferInfo& info,
-                std::vector<uint8_t>* pictures) {
+                const PictureSink& sink) {
   if (state != dsErrorFree) return -1;
   if (info.iBufferStatus != 1) return 0;
-  if (pictures != nullptr) AppendPicture(planes, info, pictures);
+  if (sink.pictures != nullptr) {
+    AppendPicture(planes, info, sink.pictures);
+  } else {
+    CopyAtStrides(planes, info, sink.reused);
+  }
   return 1;
 }
 
@@ -48,16 +64,16 @@ void ClearOutputs(unsigned char* planes[3], SBufferInfo* info) {
 
 // One H264Decoder.drain(): a null buffer, then (OpenH264 2.x) FlushFrame when
 // that gave no picture. Returns 1 for a picture, 0 for none, -1 for an error state.
-int DrainOnce(ISVCDecoder* decoder, std::vector<uint8_t>* pictures) {
+int DrainOnce(ISVCDecoder* decoder, const PictureSink& sink) {
   unsigned char* planes[3];
   SBufferInfo info;
   ClearOutputs(planes, &info);
   int taken =
-      TakePicture(decoder->DecodeFrameNoDelay(nullptr, 0, planes, &info), planes, info, pictures);
+      TakePicture(decoder->DecodeFrameNoDelay(nullptr, 0, planes, &info), planes, info, sink);
 #if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
   if (taken != 0) return taken;
   ClearOutputs(planes, &info);
-  taken = TakePicture(decoder->FlushFrame(planes, &info), planes, info, pictures);
+  taken = TakePicture(decoder->FlushFrame(planes, &info), planes, info, sink);
 #endif
   return taken;
 }
@@ -82,7 +98,7 @@ void CloseBenchDecoder(ISVCDecoder* decoder) {
 }
 
 int DecodeUnits(ISVCDecoder* decoder, const std::vector<std::vector<uint8_t>>& units,
-                std::vector<uint8_t>* pictures) {
+                const PictureSink& sink) {
   int decoded = 0;
   unsigned char* planes[3];
   SBufferInfo info;
@@ -90,11 +106,11 @@ int DecodeUnits(ISVCDecoder* decoder, const std::vector<std::vector<uint8_t>>& u
     ClearOutputs(planes, &info);
     DECODING_STATE state =
         decoder->DecodeFrameNoDelay(unit.data(), static_cast<int>(unit.size()), planes, &info);
-    int taken = TakePicture(state, planes, info, pictures);
+    int taken = TakePicture(state, planes, info, sink);
     if (taken < 0) return -1;
     decoded += taken;
   }
   int drained;
-  while ((drained = DrainOnce(decoder, pictures)) == 1) ++decoded;
+  while ((drained = DrainOnce(decoder, sink)) == 1) ++decoded;
   return drained < 0 ? -1 : decoded;
 }

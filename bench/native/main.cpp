@@ -170,10 +170,13 @@ int RunDecode(const Options& options) {
   ISVCDecoder* decoder = OpenBenchDecoder();
   if (decoder == nullptr) return Fail("OpenH264 refused the decoder settings");
   std::vector<uint8_t> pictures;
-  int expected = DecodeUnits(decoder, units, &pictures);
+  int expected = DecodeUnits(decoder, units, PictureSink{&pictures, nullptr});
   bool ok = expected > 0;
   if (ok && !options.output.empty()) ok = WriteWholeFile(options.output, pictures);
-  ok = ok && TimedPasses(options, expected, [&] { return DecodeUnits(decoder, units, nullptr); });
+  std::vector<uint8_t> reused;
+  ok = ok && TimedPasses(options, expected, [&] {
+         return DecodeUnits(decoder, units, PictureSink{nullptr, &reused});
+       });
   CloseBenchDecoder(decoder);
   return ok ? 0 : Fail("the stream did not decode, an output was not written, or a turn lost");
 }

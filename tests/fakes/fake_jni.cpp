@@ -323,34 +323,40 @@ std::string JavaString(Object* object) {
   return string == nullptr ? "<not a string>" : string->utf;
 }
 
+// The JNI functions the library uses, pointing at the fakes; every other
+// entry is null, so a call the fakes do not know crashes the test at once.
+void FillFunctionTable(JNINativeInterface_* table) {
+  memset(table, 0, sizeof *table);
+  table->GetStaticMethodID = GetStaticMethodID;
+  table->GetMethodID = GetMethodID;
+  table->GetObjectClass = GetObjectClass;
+  table->CallStaticVoidMethodV = CallStaticVoidMethodV;
+  table->CallStaticObjectMethodV = CallStaticObjectMethodV;
+  table->CallIntMethodV = CallIntMethodV;
+  table->CallFloatMethodV = CallFloatMethodV;
+  table->CallCharMethodV = CallCharMethodV;
+  table->CallObjectMethodV = CallObjectMethodV;
+  table->NewStringUTF = NewStringUTF;
+  table->GetStringUTFChars = GetStringUTFChars;
+  table->ReleaseStringUTFChars = ReleaseStringUTFChars;
+  table->GetByteArrayElements = GetByteArrayElements;
+  table->ReleaseByteArrayElements = ReleaseByteArrayElements;
+  table->GetIntArrayElements = GetIntArrayElements;
+  table->ReleaseIntArrayElements = ReleaseIntArrayElements;
+  table->IsSameObject = IsSameObject;
+  table->GetArrayLength = GetArrayLength;
+  table->GetObjectArrayElement = GetObjectArrayElement;
+  table->GetIntArrayRegion = GetIntArrayRegion;
+  table->ExceptionCheck = ExceptionCheck;
+  table->ExceptionClear = ExceptionClear;
+  table->DeleteLocalRef = DeleteLocalRef;
+  table->EnsureLocalCapacity = EnsureLocalCapacity;
+}
+
 }  // namespace
 
 FakeJvm::FakeJvm() {
-  memset(&table_, 0, sizeof table_);
-  table_.GetStaticMethodID = GetStaticMethodID;
-  table_.GetMethodID = GetMethodID;
-  table_.GetObjectClass = GetObjectClass;
-  table_.CallStaticVoidMethodV = CallStaticVoidMethodV;
-  table_.CallStaticObjectMethodV = CallStaticObjectMethodV;
-  table_.CallIntMethodV = CallIntMethodV;
-  table_.CallFloatMethodV = CallFloatMethodV;
-  table_.CallCharMethodV = CallCharMethodV;
-  table_.CallObjectMethodV = CallObjectMethodV;
-  table_.NewStringUTF = NewStringUTF;
-  table_.GetStringUTFChars = GetStringUTFChars;
-  table_.ReleaseStringUTFChars = ReleaseStringUTFChars;
-  table_.GetByteArrayElements = GetByteArrayElements;
-  table_.ReleaseByteArrayElements = ReleaseByteArrayElements;
-  table_.GetIntArrayElements = GetIntArrayElements;
-  table_.ReleaseIntArrayElements = ReleaseIntArrayElements;
-  table_.IsSameObject = IsSameObject;
-  table_.GetArrayLength = GetArrayLength;
-  table_.GetObjectArrayElement = GetObjectArrayElement;
-  table_.GetIntArrayRegion = GetIntArrayRegion;
-  table_.ExceptionCheck = ExceptionCheck;
-  table_.ExceptionClear = ExceptionClear;
-  table_.DeleteLocalRef = DeleteLocalRef;
-  table_.EnsureLocalCapacity = EnsureLocalCapacity;
+  FillFunctionTable(&table_);
   holder_.env.functions = &table_;
   holder_.jvm = this;
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/config_intake.h"
 #include "decoder/decoder_context.h"
 #include "decoder/frame_decoding.h"
 #include "tests/fakes/fake_jni.h"

@@ -7,7 +7,10 @@
 // Named after its package, terminal digits included.
 @SuppressWarnings("module")
 module tq.brindlecast.openh264 {
-  requires transitive java.desktop;
+  // Only ImageConversions needs AWT: java.desktop is optional at run time (the codec classes work
+  // without it) and, where present, read by modules that read this one, for ImageConversions'
+  // BufferedImage signatures.
+  requires static transitive java.desktop;
 
   exports tq.brindlecast.openh264;
   exports tq.brindlecast.openh264.mp4;

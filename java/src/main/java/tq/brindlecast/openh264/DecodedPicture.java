@@ -30,10 +30,8 @@ public final class DecodedPicture {
     boolean consistent =
         width >= 1
             && height >= 1
-            && strideY >= width
-            && strideUV >= chromaWidth
-            && (long) strideY * (height - 1) + width <= ySize
-            && (long) strideUV * (chromaRows - 1) + chromaWidth <= uvSize
+            && I420Picture.planeFits(ySize, 0, strideY, height, width)
+            && I420Picture.planeFits(uvSize, 0, strideUV, chromaRows, chromaWidth)
             && data != null
             && (long) ySize + 2L * uvSize <= data.length;
     if (!consistent) {

@@ -284,6 +284,28 @@ public class EncoderConfig {
     return spatialLayers;
   }
 
+  // The enum settings as the setters take them.
+
+  /** Returns the usage type. */
+  public UsageType usageType() {
+    return usageType;
+  }
+
+  /** Returns the rate-control mode. */
+  public RateControlMode rcMode() {
+    return rcMode;
+  }
+
+  /** Returns the complexity mode. */
+  public ComplexityMode complexityMode() {
+    return complexityMode;
+  }
+
+  /** Returns the SPS/PPS id strategy. */
+  public ParameterSetStrategy parameterStrategy() {
+    return parameterStrategy;
+  }
+
   // Setters.
 
   /** Sets the usage type. */

@@ -33,11 +33,14 @@ import java.util.Objects;
  * it is unreachable.
  */
 public final class H264Encoder implements AutoCloseable {
+  /** The bits per second in one unit of bit rate: every bit rate here counts units of 1024 bit/s. */
+  public static final int BITRATE_UNIT = 1024;
+
   /** The bit rate a new encoder starts with, in units of 1024 bit/s. */
   public static final int DEFAULT_BITRATE = 320;
 
   /** The highest bit rate, in units of 1024 bit/s: the largest whose bit/s fit in an {@code int}. */
-  public static final int MAX_BITRATE = Integer.MAX_VALUE / 1024;
+  public static final int MAX_BITRATE = Integer.MAX_VALUE / BITRATE_UNIT;
 
   /** The smallest width and height OpenH264 encodes. */
   public static final int MIN_SIZE = 16;
@@ -187,7 +190,8 @@ public final class H264Encoder implements AutoCloseable {
   public void setBitrate(int bitrate) {
     if (bitrate < 1 || bitrate > MAX_BITRATE) {
       throw new IllegalArgumentException(
-          "bitrate must be between 1 and " + MAX_BITRATE + " units of 1024 bit/s, was " + bitrate);
+          "bitrate must be between 1 and " + MAX_BITRATE + " units of " + BITRATE_UNIT
+              + " bit/s, was " + bitrate);
     }
     context.call(
         handle -> {

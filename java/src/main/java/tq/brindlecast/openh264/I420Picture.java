@@ -272,13 +272,26 @@ public final class I420Picture {
       throw new IllegalArgumentException(
           "offset of " + name + " must be 0 or more, was " + offset);
     }
-    long needed = (long) offset + (long) stride * (rows - 1) + rowWidth;
-    if (data.length < needed) {
+    if (!planeFits(data.length, offset, stride, rows, rowWidth)) {
       throw new IllegalArgumentException(
           name + " is too short for " + rows + " rows of " + rowWidth + " bytes at stride "
-              + stride + " from offset " + offset + ": needs " + needed + " bytes, has "
-              + data.length);
+              + stride + " from offset " + offset + ": needs "
+              + planeEnd(offset, stride, rows, rowWidth) + " bytes, has " + data.length);
     }
+  }
+
+  /**
+   * Returns whether a plane of {@code rows} rows of {@code rowWidth} bytes, {@code stride} bytes
+   * apart and starting at {@code offset}, lies inside {@code length} bytes with its rows at least
+   * as far apart as they are wide. The one rule for pictures handed in and pictures handed out.
+   */
+  static boolean planeFits(int length, int offset, int stride, int rows, int rowWidth) {
+    return stride >= rowWidth && offset >= 0 && planeEnd(offset, stride, rows, rowWidth) <= length;
+  }
+
+  /** Returns where such a plane ends: the last row needs only its own bytes. */
+  static long planeEnd(int offset, int stride, int rows, int rowWidth) {
+    return (long) offset + (long) stride * (rows - 1) + rowWidth;
   }
 
   private static int checkIndex(int plane) {

@@ -1,6 +1,7 @@
-# Locates OpenH264 and defines the imported target tq_openh264, plus
-# TQ_OPENH264_INCLUDE_DIRS and TQ_OPENH264_DEFINITIONS for code that only
-# needs the headers (the unit tests link a fake instead of the library).
+# Included by the top-level list (it is not a find module): locates OpenH264
+# and defines the imported target tq_openh264, plus TQ_OPENH264_INCLUDE_DIRS
+# and TQ_OPENH264_DEFINITIONS for code that only needs the headers (the unit
+# tests link a fake instead of the library).
 #
 # -DOPENH264_ROOT=<prefix> selects an installation laid out as
 # <prefix>/include/wels and <prefix>/lib; otherwise Linux uses pkg-config.

@@ -1,0 +1,175 @@
+package tq.brindlecast.openh264.mp4;
+
+import java.awt.image.BufferedImage;
+import java.io.IOException;
+import java.nio.file.Path;
+import java.util.Objects;
+import tq.brindlecast.openh264.DecodedPicture;
+import tq.brindlecast.openh264.H264Decoder;
+import tq.brindlecast.openh264.ImageConversions;
+
+/**
+ * Takes single pictures out of an MP4 file: the picture shown at a time, or the n-th picture in
+ * presentation order.
+ *
+ * <pre>{@code
+ * try (FrameGrabber grabber = FrameGrabber.open(Path.of("clip.mp4"))) {
+ *   ImageIO.write(grabber.imageAt(12.5), "png", new File("frame.png"));
+ * }
+ * }</pre>
+ *
+ * <p>Each grab decodes from the last sync sample at or before the wanted picture (in decode
+ * order) up to that picture, drains the decoder, and keeps the wanted picture: the pictures come
+ * out of the decoder in presentation order, so the wanted one is found by its place among the
+ * decoded samples' presentation times. A grab therefore costs up to one key-frame interval of
+ * decoding.
+ */
+public final class FrameGrabber implements AutoCloseable {
+  private final Mp4Reader reader;
+  private final H264Decoder decoder;
+
+  /**
+   * Grabs pictures from an open reader, which the grabber closes when it is closed.
+   *
+   * @throws NullPointerException if {@code reader} is null
+   * @throws tq.brindlecast.openh264.CodecException if no decoder could be created
+   */
+  public FrameGrabber(Mp4Reader reader) {
+    this.reader = Objects.requireNonNull(reader, "reader must not be null");
+    this.decoder = new H264Decoder();
+  }
+
+  /**
+   * Opens an MP4 file for grabbing.
+   *
+   * @throws Mp4FormatException if it holds no H.264 video track that can be read
+   * @throws IOException if the file cannot be read
+   */
+  public static FrameGrabber open(Path file) throws IOException {
+    Mp4Reader reader = Mp4Reader.open(file);
+    try {
+      return new FrameGrabber(reader);
+    } catch (RuntimeException failure) {
+      reader.close();
+      throw failure;
+    }
+  }
+
+  /** The video track the pictures come from. */
+  public Mp4Track track() {
+    return reader.videoTrack();
+  }
+
+  /**
+   * Returns the picture shown at a time.
+   *
+   * @param seconds the time from the start of the presentation
+   * @throws IllegalArgumentException if no picture is shown then (before 0, after the end, NaN)
+   * @throws Mp4FormatException if the samples cannot be read or decoded
+   * @throws IOException if the file cannot be read
+   */
+  public DecodedPicture pictureAt(double seconds) throws IOException {
+    Mp4Track track = reader.videoTrack();
+    // A micro-tick of tolerance, so that a time written in decimal finds the picture it names.
+    int n =
+        seconds >= 0 && seconds < Double.MAX_VALUE / track.timescale()
+            ? track.pictureAt((long) Math.floor(seconds * track.timescale() + 1e-6))
+            : -1;
+    if (n < 0) {
+      throw new IllegalArgumentException(
+          "no picture is shown at " + seconds + " s: the video lasts "
+              + track.toSeconds(track.duration()) + " s");
+    }
+    return picture(n);
+  }
+
+  /**
+   * Returns the n-th picture shown.
+   *
+   * @param n its place in presentation order, from 0
+   * @throws IndexOutOfBoundsException if there is no such picture
+   * @throws Mp4FormatException if the samples cannot be read or decoded
+   * @throws IOException if the file cannot be read
+   */
+  public synchronized DecodedPicture picture(int n) throws IOException {
+    Mp4Track track = reader.videoTrack();
+    Mp4Sample wanted = track.picture(n);
+    int last = wanted.index();
+    int first = Math.max(0, track.syncSampleAtOrBefore(last));
+    // The decoder hands out the pictures of samples first..last in presentation order.
+    int rank = 0;
+    for (int i = first; i <= last; i++) {
+      Mp4Sample other = track.sample(i);
+      if (other.presentationTime() < wanted.presentationTime()
+          || (other.presentationTime() == wanted.presentationTime() && i < last)) {
+        rank++;
+      }
+    }
+    // A fresh OpenH264 decoder for each grab: one that was drained may have no picture buffer
+    // free for the next stream.
+    decoder.reconfigure(decoder.getConfig());
+    Picked picked = new Picked(rank);
+    for (int i = first; i <= last; i++) {
+      picked.offer(decoder.decode(reader.readSample(i)));
+    }
+    while (picked.offer(decoder.drain())) {
+      // until the decoder holds nothing more
+    }
+    int produced = picked.seen;
+    DecodedPicture found = picked.picture;
+    if (produced != last - first + 1 || found == null) {
+      throw new Mp4FormatException(
+          "decoding samples " + (first + 1) + " to " + (last + 1) + " gave " + produced
+              + " pictures instead of " + (last - first + 1) + ": the stream could not be"
+              + " decoded");
+    }
+    return found;
+  }
+
+  /**
+   * Returns the picture shown at a time as an RGB image.
+   *
+   * @see #pictureAt(double)
+   */
+  public BufferedImage imageAt(double seconds) throws IOException {
+    return ImageConversions.toImage(pictureAt(seconds));
+  }
+
+  /**
+   * Returns the n-th picture shown as an RGB image.
+   *
+   * @see #picture(int)
+   */
+  public BufferedImage image(int n) throws IOException {
+    return ImageConversions.toImage(picture(n));
+  }
+
+  /** Counts the decoder's pictures and keeps the one at the wanted place. */
+  private static final class Picked {
+    private final int wanted;
+    private int seen;
+    private DecodedPicture picture;
+
+    Picked(int wanted) {
+      this.wanted = wanted;
+    }
+
+    boolean offer(DecodedPicture next) {
+      if (next == null) {
+        return false;
+      }
+      if (seen++ == wanted) {
+        picture = next;
+      }
+      return true;
+    }
+  }
+
+  /** Frees the decoder and closes the reader. */
+  @Override
+  public synchronized void close() throws IOException {
+    try (reader) {
+      decoder.close();
+    }
+  }
+}

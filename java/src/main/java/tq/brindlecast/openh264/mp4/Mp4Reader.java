@@ -1,0 +1,267 @@
+package tq.brindlecast.openh264.mp4;
+
+import java.io.Closeable;
+import java.io.IOException;
+import java.nio.channels.FileChannel;
+import java.nio.channels.SeekableByteChannel;
+import java.nio.file.Path;
+import java.nio.file.StandardOpenOption;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Objects;
+
+/**
+ * Reads the H.264 video track of an MP4 (ISO base media) file: progressive or fragmented, with
+ * the {@code moov} box before or after the media data. Other tracks are ignored.
+ *
+ * <pre>{@code
+ * try (Mp4Reader reader = Mp4Reader.open(Path.of("clip.mp4"));
+ *     H264Decoder decoder = new H264Decoder()) {
+ *   Mp4Track track = reader.videoTrack();
+ *   for (int i = 0; i < track.sampleCount(); i++) {
+ *     DecodedPicture picture = decoder.decode(reader.readSample(i));
+ *     ...
+ *   }
+ *   for (DecodedPicture p; (p = decoder.drain()) != null; ) { ... }
+ * }
+ * }</pre>
+ *
+ * <p>{@link #readSample} returns a sample as an Annex B access unit, ready for {@link
+ * tq.brindlecast.openh264.H264Decoder}: each NAL unit behind a start code, and the sample entry's
+ * parameter sets in front of the first sample, of every sync sample and of a sample that changes
+ * the sample entry, unless the sample carries its own sequence parameter set.
+ *
+ * <p>Opening reads the boxes that describe the samples and checks them: every box lies inside its
+ * parent, every sample inside the file, and the sample tables agree. Anything else is an {@link
+ * Mp4FormatException} saying what is wrong. A fragmented file cut inside its last fragment reads
+ * up to the fragment before, as a recording that was interrupted.
+ *
+ * <p>A reader's calls are serialised; {@link #close()} closes the file or channel.
+ */
+public final class Mp4Reader implements Closeable {
+  private static final byte[] NOTHING = {};
+  private static final int NAL_TYPE_SPS = 7;
+
+  private final Mp4Input input;
+  private final Mp4Track track;
+
+  private Mp4Reader(Mp4Input input) throws IOException {
+    this.input = input;
+    this.track = readMovie(input);
+  }
+
+  /**
+   * Opens an MP4 file.
+   *
+   * @throws Mp4FormatException if it holds no H.264 video track that can be read
+   * @throws IOException if the file cannot be read
+   */
+  public static Mp4Reader open(Path file) throws IOException {
+    Objects.requireNonNull(file, "file must not be null");
+    return open(FileChannel.open(file, StandardOpenOption.READ));
+  }
+
+  /**
+   * Reads an MP4 file from a channel, which the reader closes when it is closed (also when this
+   * fails).
+   *
+   * @throws Mp4FormatException if it holds no H.264 video track that can be read
+   * @throws IOException if the channel cannot be read
+   */
+  public static Mp4Reader open(SeekableByteChannel channel) throws IOException {
+    Objects.requireNonNull(channel, "channel must not be null");
+    Mp4Input input = Mp4Input.of(channel);
+    try {
+      return new Mp4Reader(input);
+    } catch (IOException | RuntimeException failure) {
+      input.close();
+      throw failure;
+    }
+  }
+
+  /**
+   * Reads an MP4 file held in memory; the array is not copied, so leave it unchanged.
+   *
+   * @throws Mp4FormatException if it holds no H.264 video track that can be read
+   */
+  public static Mp4Reader of(byte[] file) throws Mp4FormatException {
+    Objects.requireNonNull(file, "file must not be null");
+    try {
+      return new Mp4Reader(Mp4Input.of(file));
+    } catch (Mp4FormatException failure) {
+      throw failure;
+    } catch (IOException impossible) {
+      throw new IllegalStateException(impossible);
+    }
+  }
+
+  /** The H.264 video track. */
+  public Mp4Track videoTrack() {
+    return track;
+  }
+
+  /**
+   * Reads a sample as an Annex B access unit.
+   *
+   * @param index the sample's place in decode order, from 0
+   * @return a new array: start code, NAL unit, start code, NAL unit...
+   * @throws IndexOutOfBoundsException if there is no such sample
+   * @throws Mp4FormatException if the sample's NAL unit lengths overrun it
+   * @throws IOException if the file cannot be read
+   */
+  public synchronized byte[] readSample(int index) throws IOException {
+    Objects.checkIndex(index, track.sampleCount());
+    Mp4Sample sample = track.sample(index);
+    AvcSampleEntry entry = track.entry(index);
+    boolean needsParameterSets =
+        index == 0 || sample.sync() || track.description(index) != track.description(index - 1);
+    byte[] prefix = needsParameterSets ? entry.annexBParameterSets() : NOTHING;
+    int lengthSize = entry.nalLengthSize();
+    byte[] unit;
+    int start;
+    if (lengthSize == 4) {
+      // A four-byte length becomes a four-byte start code in place.
+      unit = new byte[prefix.length + sample.size()];
+      input.read(sample.offset(), unit, prefix.length, sample.size());
+      start = prefix.length;
+      boolean ownSps = toStartCodes(unit, start, index);
+      if (!ownSps || prefix.length == 0) {
+        System.arraycopy(prefix, 0, unit, 0, prefix.length);
+        return unit;
+      }
+      return Arrays.copyOfRange(unit, start, unit.length);
+    }
+    byte[] raw = new byte[sample.size()];
+    input.read(sample.offset(), raw, 0, raw.length);
+    List<int[]> nals = nalUnits(raw, lengthSize, index);
+    boolean ownSps = false;
+    int length = 0;
+    for (int[] nal : nals) {
+      length += 4 + nal[1];
+      ownSps |= nal[1] > 0 && (raw[nal[0]] & 0x1F) == NAL_TYPE_SPS;
+    }
+    if (ownSps) {
+      prefix = NOTHING;
+    }
+    unit = new byte[prefix.length + length];
+    System.arraycopy(prefix, 0, unit, 0, prefix.length);
+    int position = prefix.length;
+    for (int[] nal : nals) {
+      unit[position + 3] = 1;
+      System.arraycopy(raw, nal[0], unit, position + 4, nal[1]);
+      position += 4 + nal[1];
+    }
+    return unit;
+  }
+
+  @Override
+  public synchronized void close() throws IOException {
+    input.close();
+  }
+
+  /**
+   * Turns four-byte lengths into start codes in place; tells whether the sample holds a sequence
+   * parameter set.
+   */
+  private static boolean toStartCodes(byte[] unit, int start, int index)
+      throws Mp4FormatException {
+    boolean sps = false;
+    int position = start;
+    while (position < unit.length) {
+      long length = nalLength(unit, position, 4, start, index);
+      unit[position] = 0;
+      unit[position + 1] = 0;
+      unit[position + 2] = 0;
+      unit[position + 3] = 1;
+      position += 4;
+      sps |= length > 0 && (unit[position] & 0x1F) == NAL_TYPE_SPS;
+      position += (int) length;
+    }
+    return sps;
+  }
+
+  /** The {start, length} of each NAL unit of a sample with one- or two-byte lengths. */
+  private static List<int[]> nalUnits(byte[] raw, int lengthSize, int index)
+      throws Mp4FormatException {
+    List<int[]> nals = new ArrayList<>();
+    int position = 0;
+    while (position < raw.length) {
+      int length = (int) nalLength(raw, position, lengthSize, 0, index);
+      nals.add(new int[] {position + lengthSize, length});
+      position += lengthSize + length;
+    }
+    return nals;
+  }
+
+  private static long nalLength(byte[] data, int position, int lengthSize, int start, int index)
+      throws Mp4FormatException {
+    int left = data.length - position;
+    if (left < lengthSize) {
+      throw new Mp4FormatException(
+          "sample " + (index + 1) + " ends with " + left + " bytes, too few for a NAL unit length");
+    }
+    long length = 0;
+    for (int i = 0; i < lengthSize; i++) {
+      length = length << 8 | (data[position + i] & 0xFF);
+    }
+    if (length > left - lengthSize) {
+      throw new Mp4FormatException(
+          "sample " + (index + 1) + " has a NAL unit of " + length + " bytes at byte "
+              + (position - start) + ", past the end of its " + (data.length - start) + " bytes");
+    }
+    return length;
+  }
+
+  private static Mp4Track readMovie(Mp4Input input) throws IOException {
+    long size = input.size();
+    ParsedBox moov = null;
+    List<BoxHeader> fragments = new ArrayList<>();
+    long position = 0;
+    while (position < size) {
+      if (size - position < 8 && moov != null) {
+        break;
+      }
+      BoxHeader header = BoxHeader.read(input, position);
+      if (header.end() > size) {
+        if (moov != null) {
+          break; // a cut trailing box: the samples it held are checked below
+        }
+        throw new Mp4FormatException(
+            "the file ends inside the " + header.name() + " box at offset " + position
+                + " (it claims " + (header.end() - position) + " bytes, " + (size - position)
+                + " remain) before its moov box: it was cut short");
+      }
+      if (header.type() == BoxHeader.fourcc("moov") && moov == null) {
+        moov = load(input, header);
+      } else if (header.type() == BoxHeader.fourcc("moof")) {
+        fragments.add(header);
+      }
+      position = header.end();
+    }
+    if (moov == null) {
+      throw new Mp4FormatException(
+          "the file has no moov box: it is not an MP4 file, or was cut short before its moov");
+    }
+    MovieBoxParser.VideoTrack video = MovieBoxParser.videoTrack(moov, size);
+    for (int i = 0; i < fragments.size(); i++) {
+      boolean last = i == fragments.size() - 1;
+      FragmentParser.add(load(input, fragments.get(i)), video, video.samples(), last);
+    }
+    if (video.samples().count() == 0) {
+      throw new Mp4FormatException("the video track has no samples");
+    }
+    return new Mp4Track(video, !fragments.isEmpty());
+  }
+
+  private static ParsedBox load(Mp4Input input, BoxHeader header) throws IOException {
+    if (header.payloadLength() > Integer.MAX_VALUE - 16) {
+      throw new Mp4FormatException(
+          "the " + header.name() + " box at offset " + header.start() + " is "
+              + header.payloadLength() + " bytes long, more than this reader holds in memory");
+    }
+    byte[] payload = new byte[(int) header.payloadLength()];
+    input.read(header.payloadStart(), payload, 0, payload.length);
+    return ParsedBox.of(header, payload);
+  }
+}

@@ -1,0 +1,226 @@
+package tq.brindlecast.openh264.mp4;
+
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Comparator;
+import java.util.List;
+import java.util.Objects;
+
+/**
+ * The H.264 video track of an MP4 file: its picture size and codec settings, and its samples in
+ * decode order with their presentation times. Times are counted in {@link #timescale()} ticks a
+ * second.
+ *
+ * <p>The pictures are the samples the edit list shows (presentation time 0 or later), in
+ * presentation order; picture <i>n</i> is shown from its presentation time until the next
+ * picture's (the last for its sample's duration).
+ */
+public final class Mp4Track {
+  private final MovieBoxParser.VideoTrack track;
+  private final SampleTable samples;
+  private final boolean fragmented;
+  /** Decode indices of the shown samples, in presentation order. */
+  private final int[] pictures;
+
+  Mp4Track(MovieBoxParser.VideoTrack track, boolean fragmented) {
+    this.track = track;
+    this.samples = track.samples();
+    this.fragmented = fragmented;
+    List<Integer> shown = new ArrayList<>();
+    for (int i = 0; i < samples.count(); i++) {
+      if (presentationTime(i) >= 0) {
+        shown.add(i);
+      }
+    }
+    shown.sort(Comparator.comparingLong(this::presentationTime));
+    this.pictures = shown.stream().mapToInt(Integer::intValue).toArray();
+  }
+
+  /** The track's ID in the file. */
+  public int trackId() {
+    return track.trackId();
+  }
+
+  /** The sample entry's four-character code: "avc1" or "avc3". */
+  public String codec() {
+    return entry().codec();
+  }
+
+  /** The picture width the sample entry declares, in pixels. */
+  public int width() {
+    return entry().width();
+  }
+
+  /** The picture height the sample entry declares, in pixels. */
+  public int height() {
+    return entry().height();
+  }
+
+  /** The profile_idc byte of the avcC record (66 Baseline, 77 Main, 100 High...). */
+  public int profileIdc() {
+    return entry().profileIdc();
+  }
+
+  /** The profile compatibility byte of the avcC record (the constraint flags). */
+  public int profileCompatibility() {
+    return entry().profileCompatibility();
+  }
+
+  /** The level_idc byte of the avcC record (31 for level 3.1). */
+  public int levelIdc() {
+    return entry().levelIdc();
+  }
+
+  /** How many bytes precede each NAL unit in a sample: 1, 2 or 4. */
+  public int nalLengthSize() {
+    return entry().nalLengthSize();
+  }
+
+  /** The sequence parameter sets of the avcC record, without start codes (copies). */
+  public List<byte[]> sequenceParameterSets() {
+    return copies(entry().sequenceParameterSets());
+  }
+
+  /** The picture parameter sets of the avcC record, without start codes (copies). */
+  public List<byte[]> pictureParameterSets() {
+    return copies(entry().pictureParameterSets());
+  }
+
+  /** Ticks per second of the track's times. */
+  public long timescale() {
+    return track.timescale();
+  }
+
+  /** Whether samples came from movie fragments ({@code moof}). */
+  public boolean fragmented() {
+    return fragmented;
+  }
+
+  /** The number of samples. */
+  public int sampleCount() {
+    return samples.count();
+  }
+
+  /**
+   * Returns a sample.
+   *
+   * @param index its place in decode order, from 0
+   * @throws IndexOutOfBoundsException if there is no such sample
+   */
+  public Mp4Sample sample(int index) {
+    Objects.checkIndex(index, samples.count());
+    return new Mp4Sample(index, samples.offset(index), samples.size(index),
+        samples.decodeTime(index), presentationTime(index), samples.duration(index),
+        samples.sync(index));
+  }
+
+  /**
+   * Returns the last sync sample at or before a sample in decode order, where decoding must
+   * start to reach it, or -1 when there is none.
+   *
+   * @throws IndexOutOfBoundsException if there is no such sample
+   */
+  public int syncSampleAtOrBefore(int index) {
+    Objects.checkIndex(index, samples.count());
+    for (int i = index; i >= 0; i--) {
+      if (samples.sync(i)) {
+        return i;
+      }
+    }
+    return -1;
+  }
+
+  /** The number of pictures shown: samples the edit list does not leave out. */
+  public int pictureCount() {
+    return pictures.length;
+  }
+
+  /**
+   * Returns the sample of the n-th picture shown.
+   *
+   * @param n its place in presentation order, from 0
+   * @throws IndexOutOfBoundsException if there is no such picture
+   */
+  public Mp4Sample picture(int n) {
+    Objects.checkIndex(n, pictures.length);
+    return sample(pictures[n]);
+  }
+
+  /**
+   * Returns the place in presentation order of the picture shown at a time: the last picture
+   * whose presentation time is not after it, or -1 when the time is before the first picture or
+   * after the last one ends.
+   *
+   * @param time the time in ticks
+   */
+  public int pictureAt(long time) {
+    int low = 0;
+    int high = pictures.length - 1;
+    int found = -1;
+    while (low <= high) {
+      int middle = (low + high) >>> 1;
+      if (presentationTime(pictures[middle]) <= time) {
+        found = middle;
+        low = middle + 1;
+      } else {
+        high = middle - 1;
+      }
+    }
+    return found < 0 || time >= end(found) ? -1 : found;
+  }
+
+  /** The time the last picture ends, in ticks: the presentation's duration. */
+  public long duration() {
+    return pictures.length == 0 ? 0 : end(pictures.length - 1);
+  }
+
+  /** Converts ticks to seconds. */
+  public double toSeconds(long ticks) {
+    return (double) ticks / track.timescale();
+  }
+
+  /** Converts seconds to ticks, rounding down. */
+  public long toTicks(double seconds) {
+    return (long) Math.floor(seconds * track.timescale());
+  }
+
+  @Override
+  public String toString() {
+    return "Mp4Track[" + codec() + " " + width() + "x" + height() + ", profile " + profileIdc()
+        + ", level " + levelIdc() + ", " + sampleCount() + " samples, "
+        + toSeconds(duration()) + " s]";
+  }
+
+  /** When picture n stops being shown. */
+  private long end(int n) {
+    if (n + 1 < pictures.length) {
+      return presentationTime(pictures[n + 1]);
+    }
+    return presentationTime(pictures[n]) + Math.max(1, samples.duration(pictures[n]));
+  }
+
+  private long presentationTime(int index) {
+    return samples.decodeTime(index) + samples.compositionOffset(index)
+        + track.presentationShift();
+  }
+
+  AvcSampleEntry entry() {
+    return track.entries().get(0);
+  }
+
+  AvcSampleEntry entry(int index) {
+    return track.entries().get(samples.description(index) - 1);
+  }
+
+  int description(int index) {
+    return samples.description(index);
+  }
+
+  private static List<byte[]> copies(List<byte[]> sets) {
+    List<byte[]> copies = new ArrayList<>();
+    for (byte[] set : sets) {
+      copies.add(Arrays.copyOf(set, set.length));
+    }
+    return copies;
+  }
+}

@@ -1,0 +1,239 @@
+package tq.brindlecast.openh264.mp4;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static tq.brindlecast.openh264.mp4.Mp4TestFiles.cat;
+
+import java.awt.image.BufferedImage;
+import java.awt.image.DataBufferInt;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Locale;
+import java.util.stream.Stream;
+import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.MethodSource;
+import tq.brindlecast.openh264.AnnexB;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.ImageConversions;
+import tq.brindlecast.openh264.NalUnit;
+
+/** MP4 files that ffmpeg writes, read here and compared with what ffprobe and ffmpeg see. */
+class Mp4ReaderPeerTest {
+  private static Path dir;
+
+  @BeforeAll
+  static void workDir() throws Exception {
+    dir = FfmpegTool.workDir("mp4-reader");
+  }
+
+  /** name, the file, its codec, whether it has B-frames, whether it is fragmented. */
+  static Stream<Arguments> ffmpegFiles() throws Exception {
+    Path folder = FfmpegTool.workDir("mp4-reader");
+    String[] x264 = {"-c:v", "libx264", "-g", "10"};
+    // Without B-pyramid and weighted B prediction, where OpenH264 strays furthest from ffmpeg.
+    String[] bFrames = cat(x264, "-bf", "3", "-x264-params", "b-pyramid=none:weightb=0");
+    Path plain = Mp4TestFiles.ffmpeg(folder, "moov-at-end", cat(x264, "-bf", "0"));
+    Path gop30 = Mp4TestFiles.ffmpeg(folder, "gop30", "-c:v", "libx264", "-bf", "0", "-g", "30");
+    Path edited = folder.resolve("edit-list.mp4");
+    FfmpegTool.run("-loglevel", "error", "-ss", "0.5", "-i", gop30.toString(), "-c", "copy",
+        edited.toString());
+    Path co64 = folder.resolve("co64.mp4");
+    Files.write(co64, Mp4TestFiles.withCo64(Files.readAllBytes(plain)));
+    Path stz2 = folder.resolve("stz2.mp4");
+    Files.write(stz2, Mp4TestFiles.withStz2(Files.readAllBytes(plain)));
+    Path shortLengths = folder.resolve("two-byte-lengths.mp4");
+    Files.write(shortLengths, Mp4TestFiles.withTwoByteLengths(Files.readAllBytes(plain)));
+    return Stream.of(
+        Arguments.of("faststart", Mp4TestFiles.ffmpeg(folder, "faststart",
+            cat(x264, "-bf", "0", "-movflags", "+faststart")), "avc1", false, false),
+        Arguments.of("moov-at-end", plain, "avc1", false, false),
+        Arguments.of("fragmented", Mp4TestFiles.ffmpeg(folder, "fragmented",
+            cat(x264, "-bf", "0", "-movflags", "frag_keyframe+empty_moov")), "avc1", false, true),
+        Arguments.of("with-audio", Mp4TestFiles.ffmpeg(folder, "with-audio",
+            cat(new String[] {"-f", "lavfi", "-i", "sine=duration=3"},
+                cat(x264, "-bf", "0", "-c:a", "aac"))), "avc1", false, false),
+        Arguments.of("b-frames", Mp4TestFiles.ffmpeg(folder, "b-frames",
+            bFrames), "avc1", true, false),
+        Arguments.of("b-frames-fragmented", Mp4TestFiles.ffmpeg(folder, "b-frames-fragmented",
+            cat(bFrames, "-movflags", "frag_keyframe+empty_moov")), "avc1", true, true),
+        Arguments.of("b-frames-ctts-v1", Mp4TestFiles.ffmpeg(folder, "b-frames-ctts-v1",
+            cat(bFrames, "-movflags", "negative_cts_offsets")), "avc1", true, false),
+        Arguments.of("edit-list", edited, "avc1", false, false),
+        Arguments.of("avc3", Mp4TestFiles.ffmpeg(folder, "avc3",
+            cat(x264, "-bf", "0", "-tag:v", "avc3")), "avc3", false, false),
+        Arguments.of("avc3-in-band-parameter-sets", Mp4TestFiles.ffmpeg(folder, "avc3-in-band",
+            cat(x264, "-bf", "0", "-tag:v", "avc3", "-x264-params", "repeat-headers=1")),
+            "avc3", false, false),
+        Arguments.of("co64", co64, "avc1", false, false),
+        Arguments.of("stz2", stz2, "avc1", false, false),
+        Arguments.of("two-byte-nal-lengths", shortLengths, "avc1", false, false));
+  }
+
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("ffmpegFiles")
+  void readsWhatFfmpegWrites(
+      String name, Path mp4, String codec, boolean bFrames, boolean fragmented) throws Exception {
+    List<double[]> packets = Mp4TestFiles.probePackets(mp4);
+    List<byte[]> reference = Mp4TestFiles.ffmpegPictures(mp4);
+    try (Mp4Reader fromFile = Mp4Reader.open(mp4);
+        Mp4Reader inMemory = Mp4Reader.of(Files.readAllBytes(mp4))) {
+      Mp4Track track = fromFile.videoTrack();
+      assertEquals(codec, track.codec());
+      assertEquals(fragmented, track.fragmented());
+      assertEquals(Mp4TestFiles.WIDTH, track.width());
+      assertEquals(100, track.profileIdc(), "High profile from avcC");
+      assertEquals(name.startsWith("two-byte") ? 2 : 4, track.nalLengthSize());
+      assertEquals(packets.size(), track.sampleCount(), "samples");
+      boolean reordered = false;
+      for (int i = 0; i < track.sampleCount(); i++) {
+        Mp4Sample sample = track.sample(i);
+        assertEquals(packets.get(i)[0], track.toSeconds(sample.presentationTime()), 1e-6,
+            "presentation time of sample " + i);
+        assertEquals(packets.get(i)[1] == 1, sample.sync(), "sync flag of sample " + i);
+        reordered |= sample.presentationTime() != sample.decodeTime();
+        byte[] unit = fromFile.readSample(i);
+        assertArrayEquals(unit, inMemory.readSample(i), "sample " + i);
+        long parameterSets =
+            AnnexB.nalUnits(unit).stream().filter(nal -> nal.type() == NalUnit.TYPE_SPS).count();
+        assertEquals(sample.sync() ? 1 : 0, parameterSets, "SPS in sample " + i);
+      }
+      assertEquals(bFrames, reordered && !name.equals("edit-list"), "B-frames reorder");
+      assertEquals(reference.size(), track.pictureCount(), "pictures shown");
+      List<byte[]> pictures = Mp4TestFiles.decodeShown(fromFile);
+      assertEquals(reference.size(), pictures.size());
+      for (int i = 0; i < pictures.size(); i++) {
+        if (!bFrames) {
+          assertArrayEquals(reference.get(i), pictures.get(i), "picture " + i);
+        } else {
+          assertShownInOrder(reference, pictures, i);
+        }
+      }
+    }
+  }
+
+  /** file, time asked for, the time ffmpeg's accurate seek must be given to find that picture. */
+  static Stream<Arguments> grabs() throws Exception {
+    Path folder = FfmpegTool.workDir("mp4-reader");
+    Path plain = folder.resolve("moov-at-end.mp4");
+    Path bFrames = folder.resolve("b-frames.mp4");
+    if (!Files.exists(plain) || !Files.exists(bFrames)) {
+      ffmpegFiles().count();
+    }
+    return Stream.of(
+        Arguments.of(plain, 0.0, 0.0),
+        Arguments.of(plain, 0.5, 0.5),
+        Arguments.of(plain, 0.51, 0.5),
+        Arguments.of(plain, 0.7, 0.7),
+        Arguments.of(plain, 1.3, 1.3),
+        Arguments.of(bFrames, 0.1, 0.1),
+        Arguments.of(bFrames, 0.45, 0.4333333),
+        Arguments.of(bFrames, 1.0, 1.0),
+        Arguments.of(bFrames, 1.3, 1.3));
+  }
+
+  @ParameterizedTest(name = "{0} at {1} s")
+  @MethodSource("grabs")
+  void grabsThePictureFfmpegSeeksTo(Path mp4, double at, double ffmpegAt) throws Exception {
+    byte[] fromFfmpeg =
+        Mp4TestFiles.ffmpegPictures(mp4, "-ss", String.format(Locale.ROOT, "%.7f", ffmpegAt))
+            .get(0);
+    try (FrameGrabber grabber = FrameGrabber.open(mp4);
+        Mp4Reader reader = Mp4Reader.open(mp4)) {
+      int n = grabber.track().pictureAt(grabber.track().toTicks(ffmpegAt + 1e-6));
+      byte[] decodedThrough = Mp4TestFiles.decodeShown(reader).get(n);
+      byte[] grabbed = grabber.pictureAt(at).toPackedI420();
+      assertArrayEquals(decodedThrough, grabbed, "picture " + n + " decoded from the start");
+      assertArrayEquals(grabbed, grabber.picture(n).toPackedI420(), "picture " + n);
+      if (mp4.getFileName().toString().startsWith("b-frames")) {
+        assertTrue(psnr(fromFfmpeg, grabbed) > 38, "ffmpeg's picture at " + ffmpegAt);
+      } else {
+        assertArrayEquals(fromFfmpeg, grabbed, "ffmpeg's picture at " + ffmpegAt);
+      }
+      BufferedImage image = grabber.imageAt(at);
+      BufferedImage converted =
+          ImageConversions.toImage(
+              I420Picture.fromPacked(grabbed, Mp4TestFiles.WIDTH, Mp4TestFiles.HEIGHT));
+      assertArrayEquals(pixels(converted), pixels(image));
+    }
+  }
+
+  @Test
+  void refusesTimesWithoutAPicture() throws Exception {
+    Path mp4 = dir.resolve("moov-at-end.mp4");
+    if (!Files.exists(mp4)) {
+      ffmpegFiles().count();
+    }
+    try (FrameGrabber grabber = FrameGrabber.open(mp4)) {
+      for (double at : new double[] {-0.1, 1.3334, 99, Double.NaN}) {
+        IllegalArgumentException refused =
+            assertThrows(IllegalArgumentException.class, () -> grabber.pictureAt(at), "" + at);
+        assertTrue(refused.getMessage().contains("lasts 1.333"), refused.getMessage());
+      }
+      assertThrows(IndexOutOfBoundsException.class, () -> grabber.picture(Mp4TestFiles.FRAMES));
+    }
+  }
+
+  /** name, how ffmpeg makes the file, a part of the message that must say what is wrong. */
+  static Stream<Arguments> unreadable() {
+    return Stream.of(
+        Arguments.of("hvc1", new String[] {"-c:v", "libx265", "-tag:v", "hvc1"}, "hvc1 (HEVC)"),
+        Arguments.of("hev1", new String[] {"-c:v", "libx265", "-tag:v", "hev1"}, "hev1 (HEVC)"),
+        Arguments.of("vp09", new String[] {"-c:v", "libvpx-vp9", "-deadline", "realtime"},
+            "vp09 (VP9)"),
+        Arguments.of("av01", new String[] {"-c:v", "libaom-av1", "-cpu-used", "8"}, "av01 (AV1)"),
+        Arguments.of("encrypted", new String[] {"-c:v", "libx264", "-encryption_scheme",
+            "cenc-aes-ctr", "-encryption_key", "00112233445566778899aabbccddeeff",
+            "-encryption_kid", "ffeeddccbbaa99887766554433221100"}, "encrypted (encv: avc1"),
+        Arguments.of("audio-only", new String[] {"-f", "lavfi", "-i", "sine=duration=1",
+            "-map", "1:a", "-c:a", "aac"}, "no video track (its tracks: soun)"),
+        Arguments.of("cut-before-moov", new String[] {"-c:v", "libx264"},
+            "before its moov box: it was cut short"),
+        Arguments.of("not-mp4", new String[] {"-c:v", "libx264", "-f", "h264"},
+            "not an MP4 file"));
+  }
+
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("unreadable")
+  void namesWhatItCannotRead(String name, String[] options, String message) throws Exception {
+    byte[] file = Files.readAllBytes(Mp4TestFiles.ffmpeg(dir, "refused-" + name, options));
+    if (name.equals("cut-before-moov")) {
+      file = Arrays.copyOf(file, file.length / 2);
+    }
+    byte[] bytes = file;
+    Mp4FormatException refused =
+        assertThrows(Mp4FormatException.class, () -> Mp4Reader.of(bytes).close());
+    assertTrue(refused.getMessage().contains(message), refused.getMessage());
+  }
+
+  /**
+   * OpenH264 2.3's B-pictures differ from ffmpeg's by a few levels here and there (40 to 63 dB
+   * PSNR), so for them the check is that picture i is ffmpeg's picture i: close to it, and far
+   * closer to it than to its neighbours.
+   */
+  private static void assertShownInOrder(List<byte[]> reference, List<byte[]> pictures, int i) {
+    double same = psnr(reference.get(i), pictures.get(i));
+    assertTrue(same > 38, "picture " + i + ": " + same + " dB");
+    for (int neighbour : new int[] {i - 1, i + 1}) {
+      if (neighbour >= 0 && neighbour < reference.size()) {
+        double other = psnr(reference.get(neighbour), pictures.get(i));
+        assertTrue(other < same - 6, "picture " + i + " is as close to " + neighbour);
+      }
+    }
+  }
+
+  private static double psnr(byte[] a, byte[] b) {
+    return FfmpegTool.psnr(a, 0, b, 0, a.length);
+  }
+
+  private static int[] pixels(BufferedImage image) {
+    return ((DataBufferInt) image.getRaster().getDataBuffer()).getData();
+  }
+}
