@@ -130,7 +130,7 @@ class ToolRulesTest {
         "is a PNG image", new byte[] {(byte) 0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0},
         "is a JPEG image", new byte[] {(byte) 0xFF, (byte) 0xD8, (byte) 0xFF, (byte) 0xE0, 0},
         "is a Matroska/WebM file", new byte[] {0x1A, 0x45, (byte) 0xDF, (byte) 0xA3, 0, 0},
-        "is an MP4/MOV file", new byte[] {0, 0, 0, 0x20, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm'},
+        "before its moov", new byte[] {0, 0, 0, 0x20, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm'},
         "but no picture data", Arrays.copyOf(stream, firstSlice));
     for (Map.Entry<String, byte[]> input : inputs.entrySet()) {
       Path file = Files.write(dir.resolve("in.h264"), input.getValue());
