@@ -10,22 +10,26 @@ import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.mp4.Mp4Reader;
 
-/** {@code decode}: an Annex B file to Y4M, one access unit at a time. */
+/** {@code decode}: an Annex B file or an MP4's H.264 track to Y4M, an access unit at a time. */
 final class DecodeCommand {
   static final String USAGE =
-      "Usage: java -jar tqh264bridge.jar decode INPUT.h264 [--output FILE.y4m] [OPTIONS]\n"
-          + "Decodes an H.264 Annex B file; without --output it only decodes and reports.\n\n"
-          + "  INPUT               the H.264 Annex B file; - reads standard input\n"
+      "Usage: java -jar tqh264bridge.jar decode INPUT [--output FILE.y4m] [OPTIONS]\n"
+          + "Decodes an H.264 Annex B file or an MP4 file's H.264 track; without --output it\n"
+          + "only decodes and reports.\n\n"
+          + "  INPUT               the H.264 Annex B or MP4 file (told apart by its first\n"
+          + "                      bytes); - reads standard input\n"
           + "  --output FILE       the Y4M file to write; - writes standard output\n"
-          + "  --fps F             the frame rate written to the Y4M header (default: the\n"
-          + "                      stream's own when it carries one, else 30)\n"
+          + "  --fps F             the frame rate written to the Y4M header (default: an MP4's\n"
+          + "                      timing, or an H.264 stream's own rate when it carries one,\n"
+          + "                      else 30)\n"
           + "  --verbose           print the library's messages\n";
 
   private DecodeCommand() {}
 
   /** What was read and decoded. */
-  private static final class Counts {
+  static final class Counts {
     int units;
     int keyFrames;
     int pictureUnits;
@@ -39,7 +43,7 @@ final class DecodeCommand {
     Options options = Options.parse(args, Set.of("output", "fps"), Set.of("verbose"), 1);
     String input = options.positional(0);
     if (input == null) {
-      throw new UsageException("decode needs an INPUT.h264 file");
+      throw new UsageException("decode needs an INPUT file (.h264 or .mp4)");
     }
     double fps = options.positive("fps", 30, 1000);
     String target = options.string("output");
@@ -47,19 +51,28 @@ final class DecodeCommand {
     String name = input.equals(ToolFiles.STDIO) ? "standard input" : input;
     Counts counts = new Counts();
     long bytes;
+    String kind;
     Progress progress = new Progress(output, "decoding", -1);
     try (InputStream in = ToolFiles.openInput(input, output)) {
-      String wrongKind = InputKinds.wrongKind(in, name);
+      boolean mp4 = InputKinds.isMp4(in);
+      String wrongKind = mp4 ? null : InputKinds.wrongKind(in, name);
       if (wrongKind != null) {
         throw new IOException(wrongKind);
       }
-      try (AccessUnitReader reader = new AccessUnitReader(in);
+      try (Mp4Reader movie = mp4 ? Mp4Inputs.open(input, in, name) : null;
+          AccessUnitReader reader = mp4 ? null : new AccessUnitReader(in);
           H264Decoder decoder =
               new H264Decoder(new DecoderConfig(), output.listener(options.flag("verbose")));
           ToolFiles.Output file = target == null ? null : ToolFiles.openOutput(target, output);
-          Y4mWriter writer = file == null ? null : new Y4mWriter(file.stream(), target, fps)) {
+          Y4mWriter writer =
+              file == null
+                  ? null
+                  : new Y4mWriter(file.stream(), target,
+                      mp4 && !options.has("fps") ? Mp4Inputs.frameRate(movie.videoTrack()) : fps)) {
+        // An MP4's timing says how fast its pictures go; an Annex B stream may say it in its SPS.
+        boolean keepRate = mp4 || options.has("fps");
         byte[] unit;
-        while ((unit = reader.nextAccessUnit()) != null) {
+        while ((unit = next(movie, reader, counts.units)) != null) {
           count(unit, counts);
           long started = System.nanoTime();
           DecodeResult result = decoder.decodeAccessUnit(unit);
@@ -70,7 +83,7 @@ final class DecodeCommand {
               counts.failureReason = result.reason();
             }
           }
-          write(result.picture(), decoder, writer, options.has("fps"), counts);
+          write(result.picture(), decoder, writer, keepRate, counts);
           progress.update(counts.pictures);
         }
         while (true) {
@@ -80,9 +93,10 @@ final class DecodeCommand {
           if (picture == null) {
             break;
           }
-          write(picture, decoder, writer, options.has("fps"), counts);
+          write(picture, decoder, writer, keepRate, counts);
         }
-        bytes = reader.bytesRead();
+        bytes = mp4 ? Mp4Inputs.videoBytes(movie.videoTrack()) : reader.bytesRead();
+        kind = mp4 ? " (MP4, " + movie.videoTrack().codec() + ")" : "";
         if (counts.pictures == 0) {
           throw new IOException(noPicture(name, counts));
         }
@@ -94,7 +108,7 @@ final class DecodeCommand {
     } finally {
       progress.finish();
     }
-    output.summary("input", "%s, %d bytes, %d access units, %d key frames", name, bytes,
+    output.summary("input", "%s%s, %d bytes, %d access units, %d key frames", name, kind, bytes,
         counts.units, counts.keyFrames);
     output.summary("pictures", "%d decoded, %d access units failed", counts.pictures,
         counts.failures);
@@ -110,7 +124,17 @@ final class DecodeCommand {
     return Main.OK;
   }
 
-  private static void count(byte[] unit, Counts counts) {
+  /** The next access unit: the MP4's sample after the {@code read} ones, or the reader's next. */
+  private static byte[] next(Mp4Reader movie, AccessUnitReader reader, int read)
+      throws IOException {
+    if (movie == null) {
+      return reader.nextAccessUnit();
+    }
+    return read < movie.videoTrack().sampleCount() ? movie.readSample(read) : null;
+  }
+
+  /** Counts an access unit: whether it is a key frame (IDR) and whether it holds a picture. */
+  static void count(byte[] unit, Counts counts) {
     counts.units++;
     boolean hasSlice = false;
     for (NalUnit nal : AnnexB.nalUnits(unit)) {

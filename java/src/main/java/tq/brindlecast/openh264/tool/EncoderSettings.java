@@ -11,6 +11,7 @@ import tq.brindlecast.openh264.MessageListener;
 import tq.brindlecast.openh264.RateControlMode;
 import tq.brindlecast.openh264.SliceMode;
 import tq.brindlecast.openh264.SpatialLayerConfig;
+import tq.brindlecast.openh264.VideoWriter;
 
 /** The encoder options shared by {@code encode} and {@code roundtrip}. */
 final class EncoderSettings {
@@ -34,9 +35,6 @@ final class EncoderSettings {
         --frame-skip on|off whether rate control may skip pictures (default off: every
                             picture is encoded)
       """;
-
-  /** Bits per pixel of the default bit rate: 2000 units of 1024 bit/s at 1280x720 and 30/s. */
-  private static final double PIXELS_PER_UNIT = 1280.0 * 720 * 30 / 2000;
 
   private static final Map<String, RateControlMode> RC_MODES =
       Map.of(
@@ -83,7 +81,8 @@ final class EncoderSettings {
     }
     int bitrate =
         hasTarget
-            ? options.integer("bitrate", defaultBitrate(format.width(), format.height(), fps), 1,
+            ? options.integer("bitrate",
+                VideoWriter.defaultBitrate(format.width(), format.height(), fps), 1,
                 H264Encoder.MAX_BITRATE)
             : 0;
     int slices = options.integer("slices", 1, 1, 32);
@@ -105,12 +104,6 @@ final class EncoderSettings {
           .setFullRange(true);
     }
     return new EncoderSettings(config, layer, bitrate, slices);
-  }
-
-  /** The default bit rate for a size and frame rate, in units of 1024 bit/s. */
-  static int defaultBitrate(int width, int height, double fps) {
-    long units = Math.round(width * (double) height * fps / PIXELS_PER_UNIT);
-    return (int) Math.max(64, Math.min(units, H264Encoder.MAX_BITRATE));
   }
 
   /** Creates an encoder with these settings. */

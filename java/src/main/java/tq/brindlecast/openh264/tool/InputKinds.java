@@ -6,15 +6,26 @@ import java.nio.charset.StandardCharsets;
 import java.util.Arrays;
 import java.util.Set;
 
-/** Names files that are plainly not an H.264 Annex B stream by their first bytes. */
+/** Tells MP4 files from Annex B streams, and names files that are neither, by their first bytes. */
 final class InputKinds {
   private static final int HEAD = 12;
   private static final byte[] PNG = {(byte) 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   private static final byte[] JPEG = {(byte) 0xFF, (byte) 0xD8, (byte) 0xFF};
   private static final byte[] MATROSKA = {0x1A, 0x45, (byte) 0xDF, (byte) 0xA3};
-  private static final Set<String> MP4_BOXES = Set.of("ftyp", "moov", "mdat", "free", "wide");
+  private static final Set<String> MP4_BOXES =
+      Set.of("ftyp", "moov", "mdat", "free", "wide", "skip", "styp", "moof");
 
   private InputKinds() {}
+
+  /**
+   * Tells whether a stream (with mark support) starts like an ISO base media file (MP4, M4V,
+   * MOV), leaving its position alone.
+   */
+  static boolean isMp4(InputStream in) throws IOException {
+    byte[] head = head(in);
+    return head.length >= 8
+        && MP4_BOXES.contains(new String(head, 4, 4, StandardCharsets.ISO_8859_1));
+  }
 
   /**
    * Looks at the first bytes of a stream (with mark support), leaving its position alone.
@@ -22,14 +33,19 @@ final class InputKinds {
    * @return null when the stream may be H.264; otherwise why it is not, with a hint
    */
   static String wrongKind(InputStream in, String name) throws IOException {
-    in.mark(HEAD);
-    byte[] head = in.readNBytes(HEAD);
-    in.reset();
+    byte[] head = head(in);
     if (head.length == 0) {
       return name + " is empty: there is nothing to decode";
     }
     String kind = kind(head);
     return kind == null ? null : name + " is " + kind + ", not an H.264 Annex B stream";
+  }
+
+  private static byte[] head(InputStream in) throws IOException {
+    in.mark(HEAD);
+    byte[] head = in.readNBytes(HEAD);
+    in.reset();
+    return head;
   }
 
   private static String kind(byte[] head) {
@@ -45,10 +61,6 @@ final class InputKinds {
     }
     if (startsWith(head, MATROSKA)) {
       return "a Matroska/WebM file (take the H.264 track out with: ffmpeg -i FILE -c:v copy"
-          + " -bsf:v h264_mp4toannexb -f h264 OUT.h264)";
-    }
-    if (head.length >= 8 && MP4_BOXES.contains(text.substring(4, 8))) {
-      return "an MP4/MOV file (take the H.264 track out with: ffmpeg -i FILE -c:v copy"
           + " -bsf:v h264_mp4toannexb -f h264 OUT.h264)";
     }
     return null;

@@ -11,7 +11,8 @@ import java.util.Locale;
 import tq.brindlecast.openh264.CodecException;
 
 /**
- * The command-line tool: {@code java -jar tqh264bridge.jar encode|decode|roundtrip [OPTIONS]}.
+ * The command-line tool: {@code java -jar tqh264bridge.jar encode|decode|roundtrip|grab|info
+ * [OPTIONS]}.
  * Exit status 0 on success, 2 on bad arguments (and an output that is an input), 1 on a failure
  * (an unreadable file, a stream that gives no picture, a codec failure). {@code -} names standard
  * input or standard output.
@@ -32,8 +33,11 @@ public final class Main {
 
       Commands:
         encode     encode a Y4M or raw I420 file, or the built-in test pattern, to H.264
-        decode     decode an H.264 (Annex B) file to a Y4M file
+                   (Annex B) or MP4
+        decode     decode an H.264 (Annex B) file or an MP4 file to a Y4M file
         roundtrip  encode, decode and report the PSNR against the source
+        grab       write the picture an MP4 file shows at a time, or its n-th, as a PNG image
+        info       describe an H.264 or MP4 file: codec, size, pictures, duration, frame rate
 
       Without an input file, encode and roundtrip use a moving test pattern (--size, --frames).
       '-' as INPUT reads standard input, as --output FILE writes standard output.
@@ -91,6 +95,8 @@ public final class Main {
           case "encode" -> EncodeCommand.USAGE;
           case "decode" -> DecodeCommand.USAGE;
           case "roundtrip" -> RoundtripCommand.USAGE;
+          case "grab" -> GrabCommand.USAGE;
+          case "info" -> InfoCommand.USAGE;
           case "--help", "-h", "help" -> {
             out.print(TOOL_USAGE);
             yield null;
@@ -113,6 +119,8 @@ public final class Main {
       return switch (command) {
         case "encode" -> EncodeCommand.run(rest, output);
         case "decode" -> DecodeCommand.run(rest, output);
+        case "grab" -> GrabCommand.run(rest, output);
+        case "info" -> InfoCommand.run(rest, output);
         default -> RoundtripCommand.run(rest, output);
       };
     } catch (UsageException badArguments) {

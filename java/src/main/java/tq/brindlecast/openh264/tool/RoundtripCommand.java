@@ -1,8 +1,6 @@
 package tq.brindlecast.openh264.tool;
 
-import java.io.BufferedOutputStream;
 import java.io.IOException;
-import java.io.OutputStream;
 import java.util.HashSet;
 import java.util.Set;
 import tq.brindlecast.openh264.DecodedPicture;
@@ -22,8 +20,9 @@ final class RoundtripCommand {
       "Usage: java -jar tqh264bridge.jar roundtrip [INPUT] [OPTIONS]\n"
           + "Encodes, decodes and reports the PSNR of the decoded pictures against the source.\n\n"
           + Sources.USAGE
-          + "  --output FILE       also write the H.264 stream to FILE (play it with ffplay);\n"
-          + "                      - writes standard output\n"
+          + "  --output FILE       also write the H.264 stream to FILE, Annex B or MP4 (play it\n"
+          + "                      with ffplay); - writes standard output\n"
+          + StreamOutput.USAGE
           + "  --decoded FILE      also write the decoded pictures to a Y4M file\n"
           + EncoderSettings.USAGE
           + "  --verbose           print the library's messages\n";
@@ -35,6 +34,7 @@ final class RoundtripCommand {
     names.addAll(EncoderSettings.OPTIONS);
     names.add("output");
     names.add("decoded");
+    names.add(StreamOutput.OPTION);
     Options options = Options.parse(args, names, Set.of("verbose"), 1);
     String streamFile = options.string("output");
     String decodedFile = options.string("decoded");
@@ -44,6 +44,7 @@ final class RoundtripCommand {
       throw new UsageException("--output and --decoded cannot both go to standard output");
     }
     ToolFiles.checkDistinct(streamFile, options.positional(0));
+    boolean mp4 = streamFile != null && StreamOutput.isMp4(options, streamFile);
     ToolFiles.checkDistinct(decodedFile, options.positional(0), streamFile);
     try (PictureSource source = Sources.open(options, output)) {
       source.warnings().forEach(output::warn);
@@ -55,18 +56,19 @@ final class RoundtripCommand {
       int failures = 0;
       long decodeNanos = 0;
       boolean complete;
+      String streamDescription = null;
       try (H264Encoder encoder = settings.open(output.listener(verbose));
           H264Decoder decoder = new H264Decoder(new DecoderConfig(), output.listener(verbose));
-          ToolFiles.Output streamOutput =
-              streamFile == null ? null : ToolFiles.openOutput(streamFile, output);
+          StreamOutput stream =
+              streamFile == null
+                  ? null
+                  : StreamOutput.open(streamFile, mp4, source.format(), output);
           ToolFiles.Output decodedOutput =
               decodedFile == null ? null : ToolFiles.openOutput(decodedFile, output);
           Y4mWriter writer =
               decodedOutput == null
                   ? null
                   : new Y4mWriter(decodedOutput.stream(), decodedFile, source.fps())) {
-        OutputStream stream =
-            streamOutput == null ? null : new BufferedOutputStream(streamOutput.stream(), 1 << 16);
         if (writer != null) {
           writer.setFullRange(source.format().fullRange());
         }
@@ -79,7 +81,7 @@ final class RoundtripCommand {
             continue;
           }
           if (stream != null) {
-            stream.write(frame.data());
+            stream.write(frame, encoding.pictures - 1);
           }
           comparison.sent(picture);
           long started = System.nanoTime();
@@ -103,8 +105,8 @@ final class RoundtripCommand {
         complete = failures == 0 && decoded == encoding.encoded && encoding.encoded > 0;
         if (complete) {
           if (stream != null) {
-            stream.flush();
-            streamOutput.commit();
+            streamDescription = stream.description();
+            stream.commit();
           }
           if (writer != null) {
             writer.flush();
@@ -133,7 +135,7 @@ final class RoundtripCommand {
         return 1;
       }
       if (streamFile != null) {
-        output.summary("output", "%s (play it with: ffplay %s)", streamFile, streamFile);
+        output.summary("output", "%s (play it with: ffplay %s)", streamDescription, streamFile);
       }
       if (decodedFile != null) {
         output.summary("decoded", "%s", decodedFile);

@@ -157,6 +157,15 @@ final class ToolFiles {
       return name;
     }
 
+    /**
+     * The temporary file that {@link #commit()} moves into place, or null when the output is
+     * written directly (standard output, a device, a pipe): a writer that must seek or replace
+     * the file writes here instead of to {@link #stream()}.
+     */
+    Path temporary() {
+      return temporary;
+    }
+
     /** Finishes the output: flushes it and moves the complete file into place. */
     void commit() throws IOException {
       stream.close();

@@ -32,7 +32,8 @@ public final class Mp4Peers {
     Map<String, String> entries = new LinkedHashMap<>();
     for (String line :
         ffprobe(file, "-count_frames", "-select_streams", "v:0", "-show_entries",
-            "stream=codec_name,profile,width,height,nb_read_frames,avg_frame_rate,r_frame_rate"
+            "stream=codec_name,profile,level,width,height,nb_read_frames,avg_frame_rate,"
+                + "r_frame_rate"
                 + ":format=duration,format_name")) {
       int equals = line.indexOf('=');
       if (equals > 0) {
@@ -55,6 +56,15 @@ public final class Mp4Peers {
       }
     }
     return times;
+  }
+
+  /** The number of key-frame packets ffprobe finds in the first video stream. */
+  public static int keyFrames(Path file) throws IOException, InterruptedException {
+    int count = 0;
+    for (String line : ffprobe(file, "-select_streams", "v:0", "-show_entries", "packet=flags")) {
+      count += line.startsWith("flags=K") ? 1 : 0;
+    }
+    return count;
   }
 
   /** ffmpeg decodes the whole file, stopping at the first error: fails the test on one. */

@@ -14,6 +14,7 @@ import org.junit.jupiter.api.Test;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.OpenH264Release;
+import tq.brindlecast.openh264.mp4.Mp4Peers;
 
 /** The commands end to end, with ffmpeg as the independent decoder. */
 class CommandsTest {
@@ -40,6 +41,17 @@ class CommandsTest {
       }
     }
     return pictures;
+  }
+
+  /** Writes a Y4M file of the test pattern. */
+  static Path patternY4m(Path file, int width, int height, int count, double fps)
+      throws Exception {
+    try (Y4mWriter writer = new Y4mWriter(Files.newOutputStream(file), file.toString(), fps)) {
+      for (int t = 0; t < count; t++) {
+        writer.write(TestPattern.render(width, height, t));
+      }
+    }
+    return file;
   }
 
   private static double psnrOf(Psnr psnr, int plane) {
@@ -116,12 +128,7 @@ class CommandsTest {
   @Test
   void encodeAndDecodeCommandsAgreeWithFfmpegOnAHighProfileStreamWithSlices() throws Exception {
     Path dir = FfmpegTool.workDir("cli-encode-decode");
-    Path source = dir.resolve("source.y4m");
-    try (Y4mWriter writer = new Y4mWriter(Files.newOutputStream(source), "source.y4m", 25)) {
-      for (int t = 0; t < 20; t++) {
-        writer.write(TestPattern.render(WIDTH, HEIGHT, t));
-      }
-    }
+    Path source = patternY4m(dir.resolve("source.y4m"), WIDTH, HEIGHT, 20, 25);
     Path h264 = dir.resolve("cabac.h264");
     ToolRun encode = ToolRun.of("encode", source.toString(), "--output", h264.toString(),
         "--entropy", "cabac", "--slices", "3", "--frame-skip", "off", "--frames", "18");
@@ -162,6 +169,46 @@ class CommandsTest {
     OpenH264Release.assertDecodedAsFfmpeg(
         ffmpeg.stream().map(I420Picture::toPacked).toList(),
         ours.stream().map(I420Picture::toPacked).toList(), weighted);
+  }
+
+  @Test
+  void mp4OutputsPlayInFfmpegAtTheSourcesRateInEveryWayTheyAreWritten() throws Exception {
+    Path dir = FfmpegTool.workDir("cli-mp4-out");
+    Path source = patternY4m(dir.resolve("source.y4m"), WIDTH, HEIGHT, 20, 25);
+    Path ntsc = patternY4m(dir.resolve("ntsc.y4m"), 64, 48, 12, 30 / 1.001);
+    record Row(String name, int pictures, String rate, String[] args) {}
+    Path stdoutFile = dir.resolve("stdout.mp4");
+    List<Row> rows = List.of(
+        new Row("encode.mp4", 20, "25/1", new String[] {"encode", source.toString()}),
+        new Row("ntsc.m4v", 12, "30000/1001",
+            new String[] {"encode", ntsc.toString(), "--intra-period", "5"}),
+        new Row("pattern.mp4", 12, "2997/100",
+            new String[] {"encode", "--size", "64x48", "--frames", "12", "--fps", "29.97"}),
+        new Row("roundtrip.mp4", 20, "25/1", new String[] {"roundtrip", source.toString()}),
+        new Row("forced.h264", 20, "25/1",
+            new String[] {"encode", source.toString(), "--format", "mp4"}),
+        new Row("-", 20, "25/1",
+            new String[] {"encode", source.toString(), "--format", "mp4", "--intra-period", "8"}));
+    for (Row row : rows) {
+      Path file = row.name().equals("-") ? stdoutFile : dir.resolve(row.name());
+      List<String> args = new ArrayList<>(List.of(row.args()));
+      args.addAll(List.of("--output", row.name().equals("-") ? "-" : file.toString()));
+      ToolRun run = ToolRun.of(args.toArray(String[]::new));
+      assertEquals(Main.OK, run.status(), row + ": " + run);
+      if (row.name().equals("-")) {
+        Files.write(file, run.outBytes());
+      }
+      var probe = Mp4Peers.probe(file);
+      assertEquals(String.valueOf(row.pictures()), probe.get("nb_read_frames"), row.name());
+      assertEquals(row.rate(), probe.get("avg_frame_rate"), row.name());
+      String[] rate = row.rate().split("/");
+      assertEquals(row.pictures() * Double.parseDouble(rate[1]) / Double.parseDouble(rate[0]),
+          Double.parseDouble(probe.get("format_duration")), 0.001, row.name());
+      Mp4Peers.decodesWithoutError(file);
+      List<String> boxes = Mp4Peers.topLevelBoxes(file);
+      assertEquals(row.name().equals("-") ? "moof" : "mdat", boxes.get(2),
+          row.name() + ": moov first in a file, fragments on standard output " + boxes);
+    }
   }
 
   @Test

@@ -4,15 +4,19 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
 
+import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.Map;
 import java.util.concurrent.TimeUnit;
+import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
 import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.mp4.Mp4Peers;
 
 /** The packed jar and the loader, in JVMs of their own. */
 class JarTest {
@@ -102,5 +106,72 @@ class JarTest {
     assertTrue(decode.out().startsWith("YUV4MPEG2 W64 H48 "), decode.out().substring(0, 40));
     assertEquals(3, decode.out().split("FRAME\n", -1).length - 1, "three pictures, no summary");
     assertTrue(decode.err().contains("pictures:   3 decoded"), decode.err());
+  }
+
+  /** The Java code block after a heading of the README, as printed there. */
+  private static String readmeBlock(String heading) throws IOException {
+    String readme = Files.readString(Path.of(path("TQ_SOURCE_DIR"), "README.md"));
+    int at = readme.indexOf("\n" + heading + "\n");
+    assertTrue(at >= 0, "the README has no heading " + heading);
+    int start = readme.indexOf("```java\n", at) + "```java\n".length();
+    return readme.substring(start, readme.indexOf("```", start));
+  }
+
+  @Test
+  void readmePicturesToMp4AndFrameGrabExamplesRunAsWritten() throws Exception {
+    Path dir = emptyDirectory("readme");
+    String program =
+        """
+        import java.awt.Color;
+        import java.awt.Graphics2D;
+        import java.awt.image.BufferedImage;
+        import java.io.File;
+        import java.nio.file.Path;
+        import java.util.ArrayList;
+        import java.util.List;
+        import javax.imageio.ImageIO;
+        import tq.brindlecast.openh264.*;
+        import tq.brindlecast.openh264.mp4.*;
+
+        public class ReadmeExamples {
+          public static void main(String[] args) throws Exception {
+            List<BufferedImage> images = new ArrayList<>();
+            for (int i = 0; i < 90; i++) { // a white bar 64 pixels wide moving 8 pixels a picture
+              BufferedImage image = new BufferedImage(1280, 720, BufferedImage.TYPE_INT_RGB);
+              Graphics2D g = image.createGraphics();
+              g.setColor(Color.WHITE);
+              g.fillRect(8 * i, 0, 64, 720);
+              g.dispose();
+              images.add(image);
+            }
+            picturesToMp4(images);
+            grab();
+          }
+
+          static void picturesToMp4(List<BufferedImage> images) throws Exception {
+        %s  }
+
+          static void grab() throws Exception {
+        %s  }
+        }
+        """
+            .formatted(readmeBlock("## Pictures to MP4 (Java API)"),
+                readmeBlock("## Grabbing a frame from an MP4 (Java API)"));
+    Files.writeString(dir.resolve("ReadmeExamples.java"), program);
+    Result result = java(dir, "-cp", path("TQ_JAR"), "ReadmeExamples.java");
+    assertEquals(0, result.status(), result.out() + result.err());
+
+    Map<String, String> probe = Mp4Peers.probe(dir.resolve("video.mp4"));
+    assertEquals("90", probe.get("nb_read_frames"), probe.toString());
+    assertEquals("30/1", probe.get("avg_frame_rate"), probe.toString());
+    assertEquals("1280x720", probe.get("width") + "x" + probe.get("height"));
+    // Shown at 2.5 s: picture 75, whose bar covers x 600 to 663 (74's ends at 655, 76's at 671).
+    BufferedImage frame = ImageIO.read(dir.resolve("frame.png").toFile());
+    assertEquals(1280, frame.getWidth());
+    int[][] expected = {{596, 0}, {604, 255}, {660, 255}, {668, 0}};
+    for (int[] point : expected) {
+      int green = frame.getRGB(point[0], 360) >> 8 & 0xFF;
+      assertEquals(point[1], green, 40, "x " + point[0]);
+    }
   }
 }

@@ -53,7 +53,17 @@ class ToolArgumentsTest {
         "--slices", "3");
     assertUsageError("--verbose takes no value", "roundtrip", "--verbose=yes");
     assertUsageError("too many arguments", "roundtrip", "a.y4m", "b.y4m");
-    assertUsageError("decode needs an INPUT.h264 file", "decode");
+    assertUsageError("decode needs an INPUT file (.h264 or .mp4)", "decode");
+    assertUsageError("--format must be one of h264, mp4, was 'mkv'", "encode", "--format", "mkv",
+        "--output", "x.mp4");
+    assertUsageError("grab needs either --at SECONDS or --frame N", "grab", "x.mp4", "--output",
+        "f.png");
+    assertUsageError("grab needs either --at SECONDS or --frame N", "grab", "x.mp4", "--at", "1",
+        "--frame", "2", "--output", "f.png");
+    assertUsageError("--at must be a time in seconds, 0 or more, was 'NaN'", "grab", "x.mp4",
+        "--at", "NaN", "--output", "f.png");
+    assertUsageError("grab needs --output FILE.png", "grab", "x.mp4", "--frame", "0");
+    assertUsageError("info needs an INPUT file", "info");
   }
 
   @Test
@@ -78,7 +88,7 @@ class ToolArgumentsTest {
     ToolRun tool = ToolRun.of("--help");
     assertEquals(Main.OK, tool.status());
     assertTrue(tool.out().contains("roundtrip"), tool.out());
-    for (String command : new String[] {"encode", "decode", "roundtrip"}) {
+    for (String command : new String[] {"encode", "decode", "roundtrip", "grab", "info"}) {
       ToolRun run = ToolRun.of(command, "--bitrate", "nonsense", "--help");
       assertEquals(Main.OK, run.status(), run.toString());
       assertTrue(run.out().startsWith("Usage: java -jar tqh264bridge.jar " + command), run.out());

@@ -1,0 +1,177 @@
+package tq.brindlecast.openh264.tool;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.awt.image.BufferedImage;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Map;
+import javax.imageio.ImageIO;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.ImageConversions;
+import tq.brindlecast.openh264.mp4.Mp4Peers;
+
+/** decode, grab and info on MP4 files (and info on H.264 streams), against ffmpeg and ffprobe. */
+class Mp4ToolTest {
+  private static final int WIDTH = 160;
+  private static final int HEIGHT = 120;
+  private static final int FRAMES = 40;
+
+  @TempDir Path dir;
+
+  /** A file ffmpeg makes of its 30/s test source with the given output options. */
+  private Path ffmpeg(String name, String... options) throws Exception {
+    List<String> args = new ArrayList<>(List.of("-loglevel", "error", "-f", "lavfi", "-i",
+        "testsrc2=size=" + WIDTH + "x" + HEIGHT + ":rate=30"));
+    args.addAll(List.of(options));
+    args.addAll(List.of("-frames:v", String.valueOf(FRAMES), dir.resolve(name).toString()));
+    FfmpegTool.run(args.toArray(String[]::new));
+    return dir.resolve(name);
+  }
+
+  private static double rational(String value) {
+    String[] parts = value.split("/");
+    return Double.parseDouble(parts[0]) / Double.parseDouble(parts[1]);
+  }
+
+  private static double firstNumber(String text) {
+    return Double.parseDouble(text.substring(0, text.indexOf(' ')));
+  }
+
+  @Test
+  void infoAgreesWithFfprobeOnEveryKindOfFile() throws Exception {
+    Path ours = dir.resolve("ours.mp4");
+    ToolRun encode = ToolRun.of("encode", "--size", "96x64", "--frames", "30", "--fps", "25",
+        "--intra-period", "10", "--entropy", "cabac", "--output", ours.toString());
+    assertEquals(Main.OK, encode.status(), encode.toString());
+    ToolRun fragmented = ToolRun.of("encode", "--size", "96x64", "--frames", "20",
+        "--intra-period", "8", "--format", "mp4", "--output", "-");
+    assertEquals(Main.OK, fragmented.status(), fragmented.toString());
+    List<Path> files = List.of(
+        ours,
+        Files.write(dir.resolve("ours-fragmented.mp4"), fragmented.outBytes()),
+        ffmpeg("bframes.mp4", "-c:v", "libx264", "-bf", "2", "-g", "12", "-movflags",
+            "+faststart"),
+        ffmpeg("ffmpeg-fragmented.mp4", "-c:v", "libx264", "-profile:v", "main", "-bf", "0",
+            "-g", "10", "-movflags", "frag_keyframe+empty_moov"),
+        ffmpeg("x264.h264", "-c:v", "libx264", "-bf", "0", "-g", "15", "-f", "h264"));
+    for (Path file : files) {
+      String name = file.getFileName().toString();
+      ToolRun info = ToolRun.of("info", file.toString());
+      assertEquals(Main.OK, info.status(), name + ": " + info);
+      Map<String, String> probe = Mp4Peers.probe(file);
+      int level = Integer.parseInt(probe.get("level"));
+      String codec = info.summary("codec");
+      assertTrue(codec.startsWith("H.264 " + probe.get("profile") + " (profile_idc "), name
+          + ": " + codec + " " + probe);
+      assertTrue(codec.endsWith(", level " + level / 10 + "." + level % 10), name + ": " + codec);
+      assertEquals(probe.get("width") + "x" + probe.get("height"), info.summary("size"), name);
+      assertEquals(probe.get("nb_read_frames"), info.summary("pictures"), name);
+      assertEquals(String.valueOf(Mp4Peers.keyFrames(file)), info.summary("key frames"), name);
+      double rate = firstNumber(info.summary("frame rate"));
+      assertEquals(rational(probe.get("r_frame_rate")), rate, 0.001, name);
+      double duration = firstNumber(info.summary("duration"));
+      if (name.endsWith(".mp4")) {
+        assertEquals(Double.parseDouble(probe.get("format_duration")), duration, 0.002, name);
+      } else {
+        assertTrue(info.summary("frame rate").endsWith("(from the stream's SPS)"), info.out());
+        assertEquals(Integer.parseInt(probe.get("nb_read_frames")) / rate, duration, 0.001);
+      }
+    }
+    Path noTiming = dir.resolve("no-timing.h264");
+    ToolRun pattern = ToolRun.of("encode", "--size", "64x48", "--frames", "6", "--output",
+        noTiming.toString());
+    assertEquals(Main.OK, pattern.status(), pattern.toString());
+    ToolRun unknown = ToolRun.of("info", noTiming.toString());
+    assertTrue(unknown.summary("duration").startsWith("unknown: a raw H.264 stream has no time"
+        + " stamps"), unknown.out());
+    ToolRun given = ToolRun.of("info", noTiming.toString(), "--fps", "12");
+    assertEquals("0.500 s", given.summary("duration"), given.out());
+    assertEquals("12 pictures/s (from --fps)", given.summary("frame rate"), given.out());
+  }
+
+  @Test
+  void decodeAndGrabGiveFfmpegsPicturesAndRefuseWhatTheyCannotGive() throws Exception {
+    Path progressive = ffmpeg("faststart.mp4", "-c:v", "libx264", "-bf", "0", "-g", "12",
+        "-movflags", "+faststart");
+    Path fragmented = ffmpeg("fragmented.mp4", "-c:v", "libx264", "-bf", "0", "-g", "10",
+        "-movflags", "frag_keyframe+empty_moov");
+    int size = I420Picture.packedSize(WIDTH, HEIGHT);
+    for (Path file : List.of(progressive, fragmented)) {
+      String name = file.getFileName().toString();
+      byte[] ffmpeg = Mp4Peers.decode(file, dir.resolve("ffmpeg.yuv"));
+      assertEquals(FRAMES * size, ffmpeg.length, name);
+      Path y4m = dir.resolve(name + ".y4m");
+      ToolRun decode = file == fragmented
+          ? ToolRun.withInput(Files.readAllBytes(file), "decode", "-", "--output", y4m.toString())
+          : ToolRun.of("decode", file.toString(), "--output", y4m.toString());
+      assertEquals(Main.OK, decode.status(), name + ": " + decode);
+      List<I420Picture> ours = new ArrayList<>();
+      try (Y4mReader reader = new Y4mReader(Files.newInputStream(y4m), name)) {
+        assertEquals(30.0, reader.format().fps(), 1e-9, name + ": the MP4's rate in the header");
+        for (I420Picture p; (p = reader.next()) != null; ) {
+          ours.add(p);
+        }
+      }
+      assertEquals(FRAMES, ours.size(), name);
+      for (int t = 0; t < FRAMES; t++) {
+        assertArrayEquals(Arrays.copyOfRange(ffmpeg, t * size, (t + 1) * size),
+            ours.get(t).toPacked(), name + ": picture " + t);
+      }
+      // 0.6 s is picture 18 of 30/s; the last picture is 39.
+      String[][] grabs = {{"--frame", "17"}, {"--at", "0.6"}, {"--frame", "39"}};
+      int[] pictures = {17, 18, 39};
+      for (int g = 0; g < grabs.length; g++) {
+        Path png = dir.resolve("grab.png");
+        ToolRun grab = ToolRun.of("grab", file.toString(), grabs[g][0], grabs[g][1], "--output",
+            png.toString());
+        assertEquals(Main.OK, grab.status(), name + ": " + grab);
+        BufferedImage expected = ImageConversions.toImage(I420Picture.fromPacked(
+            Arrays.copyOfRange(ffmpeg, pictures[g] * size, (pictures[g] + 1) * size), WIDTH,
+            HEIGHT));
+        BufferedImage image = ImageIO.read(png.toFile());
+        for (int y = 0; y < HEIGHT; y++) {
+          for (int x = 0; x < WIDTH; x++) {
+            assertEquals(expected.getRGB(x, y), image.getRGB(x, y),
+                name + " " + String.join(" ", grabs[g]) + ": pixel " + x + "," + y);
+          }
+        }
+      }
+    }
+    // What grab, decode and info cannot read is refused with the reason; nothing is written.
+    Path h264 = ffmpeg("clip.h264", "-c:v", "libx264", "-f", "h264");
+    Path mpeg4 = ffmpeg("mpeg4.mp4", "-c:v", "mpeg4");
+    FfmpegTool.run("-loglevel", "error", "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac",
+        dir.resolve("audio.mp4").toString());
+    Path target = dir.resolve("out.png");
+    String[][] refused = {
+      {"there is no picture 40", "grab", progressive.toString(), "--frame", "40"},
+      {"the video lasts", "grab", progressive.toString(), "--at", "2.5"},
+      {"is not an MP4 file", "grab", h264.toString(), "--frame", "0"},
+      {"the video track is mp4v", "grab", mpeg4.toString(), "--frame", "0"},
+      {"the video track is mp4v", "decode", mpeg4.toString()},
+      {"no video track", "info", dir.resolve("audio.mp4").toString()},
+      {"no video track", "decode", dir.resolve("audio.mp4").toString()},
+    };
+    for (String[] row : refused) {
+      List<String> args = new ArrayList<>(List.of(row).subList(1, row.length));
+      args.addAll(List.of("--output", target.toString()));
+      if (row[1].equals("info")) {
+        args = args.subList(0, 2);
+      }
+      ToolRun run = ToolRun.of(args.toArray(String[]::new));
+      assertEquals(Main.FAILURE, run.status(), run.toString());
+      assertTrue(run.err().startsWith("error: ") && run.err().contains(row[0]), run.toString());
+      assertFalse(Files.exists(target), row[0]);
+    }
+  }
+}
