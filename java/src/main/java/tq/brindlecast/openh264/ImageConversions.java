@@ -41,14 +41,14 @@ public final class ImageConversions {
 
   private static final int HALF = 1 << 15;
 
-  // U and V of a 2x2 block at once: U's sum in the upper 32 bits of a long, V's in the lower. The
-  // bias, 128 << 18 plus the rounding 2^17, keeps each sum of four pixels positive and below 2^32,
-  // so that no lane borrows from or carries into the other; shifted down by 18 each gives the
-  // rounded mean, the same value as chroma(..., count 4).
-  private static final long UV_R = ((long) UR << 32) + VR;
-  private static final long UV_G = ((long) UG << 32) + VG;
-  private static final long UV_B = ((long) UB << 32) + VB;
-  private static final long UV_BIAS = (((128L << 18) + (1 << 17)) << 32) + (128L << 18) + (1 << 17);
+  // Each plane's weights with the bias added to every pixel's weighted sum. Luma: 16 plus the
+  // rounding half, in 16-bit fixed point. Chroma: nothing per pixel; the bias of a 2x2 block
+  // (128 << 18 plus the rounding 2^17) keeps its sum positive, and shifted down by 18 the sum
+  // gives the rounded mean, the same value as chroma(..., count 4).
+  private static final int[][] PLANE_WEIGHTS = {
+    {YR, YG, YB, (16 << 16) + HALF}, {UR, UG, UB, 0}, {VR, VG, VB, 0}
+  };
+  private static final int BLOCK_BIAS = (128 << 18) + (1 << 17);
 
   private ImageConversions() {}
 
@@ -91,30 +91,45 @@ public final class ImageConversions {
               + width + "x" + height);
     }
     RowSource rows = RowSource.of(image);
-    byte[] yPlane = target.plane(I420Picture.Y);
-    byte[] uPlane = target.plane(I420Picture.U);
-    byte[] vPlane = target.plane(I420Picture.V);
-    int yStride = target.stride(I420Picture.Y);
-    int uStride = target.stride(I420Picture.U);
-    int vStride = target.stride(I420Picture.V);
+    int[] sums0 = new int[width];
+    int[] sums1 = new int[width];
+    byte[][] planes = {
+      target.plane(I420Picture.Y), target.plane(I420Picture.U), target.plane(I420Picture.V)
+    };
     for (int y = 0; y < height; y += 2) {
       int rowCount = Math.min(2, height - y);
       rows.load(y, rowCount);
-      int yRow = target.offset(I420Picture.Y) + y * yStride;
-      int uRow = target.offset(I420Picture.U) + (y / 2) * uStride;
-      int vRow = target.offset(I420Picture.V) + (y / 2) * vStride;
+      int yRow = target.offset(I420Picture.Y) + y * target.stride(I420Picture.Y);
+      int uRow = target.offset(I420Picture.U) + (y / 2) * target.stride(I420Picture.U);
+      int vRow = target.offset(I420Picture.V) + (y / 2) * target.stride(I420Picture.V);
       if (rowCount == 2) {
-        convertRowPair(rows.pixels, rows.first, rows.second, width, yPlane, yRow, yRow + yStride,
-            uPlane, uRow, vPlane, vRow);
+        int[] starts = {yRow, uRow, vRow};
+        for (int plane = 0; plane < 3; plane++) {
+          // One call site for the weighing, so that the JIT compiles its loop once, vectorised.
+          int[] k = PLANE_WEIGHTS[plane];
+          weigh(rows.row0, sums0, width, k[0], k[1], k[2], k[3]);
+          weigh(rows.row1, sums1, width, k[0], k[1], k[2], k[3]);
+          if (plane == 0) {
+            storeLuma(sums0, planes[0], yRow, width);
+            storeLuma(sums1, planes[0], yRow + target.stride(I420Picture.Y), width);
+          } else {
+            storeBlocks(sums0, sums1, planes[plane], starts[plane], width / 2);
+          }
+        }
+        if (width % 2 != 0) {
+          storeChroma(rows.row0[width - 1], rows.row1[width - 1], 2, planes[1],
+              uRow + width / 2, planes[2], vRow + width / 2);
+        }
       } else {
-        convertLastRow(rows.pixels, rows.first, width, yPlane, yRow, uPlane, uRow, vPlane, vRow);
+        convertLastRow(rows.row0, width, planes[0], yRow, planes[1], uRow, planes[2], vRow);
       }
     }
   }
 
   /**
-   * Two rows of 0xRRGGBB pixels (the top byte ignored): straight from an integer raster, or
-   * unpacked into a scratch array of two rows.
+   * Two rows of 0xRRGGBB pixels (the top byte ignored), copied or unpacked from the image into
+   * arrays of their own: loops that read them and write scratch arrays at the same index are the
+   * ones the JIT vectorises.
    */
   private static final class RowSource {
     private final BufferedImage image;
@@ -124,9 +139,8 @@ public final class ImageConversions {
     private final byte[] byteData;
     private final int dataOffset;
     private final int scanline;
-    int[] pixels;
-    int first;
-    int second;
+    final int[] row0;
+    final int[] row1;
 
     private RowSource(BufferedImage image, int type, int[] intData, byte[] byteData,
         int dataOffset, int scanline) {
@@ -137,8 +151,8 @@ public final class ImageConversions {
       this.byteData = byteData;
       this.dataOffset = dataOffset;
       this.scanline = scanline;
-      this.pixels = type == BufferedImage.TYPE_INT_RGB || type == BufferedImage.TYPE_INT_ARGB
-          ? intData : new int[2 * width];
+      this.row0 = new int[width];
+      this.row1 = new int[width];
     }
 
     static RowSource of(BufferedImage image) {
@@ -166,84 +180,76 @@ public final class ImageConversions {
       return new RowSource(image, BufferedImage.TYPE_CUSTOM, null, null, 0, 0);
     }
 
-    /** Makes rows y (and y + 1 when count is 2) available at {@link #first}, {@link #second}. */
+    /** Fills {@link #row0} with row y and, when count is 2, {@link #row1} with row y + 1. */
     void load(int y, int count) {
+      load(y, row0);
+      if (count == 2) {
+        load(y + 1, row1);
+      }
+    }
+
+    private void load(int y, int[] row) {
+      int from = dataOffset + y * scanline;
       switch (type) {
-        case BufferedImage.TYPE_INT_RGB, BufferedImage.TYPE_INT_ARGB -> {
-          first = dataOffset + y * scanline;
-          second = first + scanline;
-          return;
-        }
+        case BufferedImage.TYPE_INT_RGB, BufferedImage.TYPE_INT_ARGB ->
+            System.arraycopy(intData, from, row, 0, width);
         case BufferedImage.TYPE_INT_BGR -> {
-          for (int r = 0; r < count; r++) {
-            int from = dataOffset + (y + r) * scanline;
-            int to = r * width;
-            for (int x = 0; x < width; x++) {
-              int bgr = intData[from + x];
-              pixels[to + x] = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
-            }
+          for (int x = 0; x < width; x++) {
+            int bgr = intData[from + x];
+            row[x] = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
           }
         }
         case BufferedImage.TYPE_3BYTE_BGR, BufferedImage.TYPE_4BYTE_ABGR -> {
           int step = type == BufferedImage.TYPE_3BYTE_BGR ? 3 : 4;
-          int skip = step - 3;
-          for (int r = 0; r < count; r++) {
-            int from = dataOffset + (y + r) * scanline + skip;
-            int to = r * width;
-            for (int x = 0; x < width; x++, from += step) {
-              pixels[to + x] =
-                  ((byteData[from + 2] & 0xFF) << 16)
-                      | ((byteData[from + 1] & 0xFF) << 8)
-                      | (byteData[from] & 0xFF);
-            }
+          from += step - 3;
+          for (int x = 0; x < width; x++, from += step) {
+            row[x] =
+                ((byteData[from + 2] & 0xFF) << 16)
+                    | ((byteData[from + 1] & 0xFF) << 8)
+                    | (byteData[from] & 0xFF);
           }
         }
-        default -> image.getRGB(0, y, width, count, pixels, 0, width);
+        default -> image.getRGB(0, y, width, 1, row, 0, width);
       }
-      first = 0;
-      second = width;
     }
   }
 
-  private static void convertRowPair(int[] pixels, int first, int second, int width,
-      byte[] yPlane, int yRow0, int yRow1, byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
-    // Luma row by row, then chroma over the pair: simple loops the JIT compiles well, and the
-    // second reading of the rows comes from the cache.
-    convertLuma(pixels, first, width, yPlane, yRow0);
-    convertLuma(pixels, second, width, yPlane, yRow1);
-    int pairs = width / 2;
-    for (int cx = 0; cx < pairs; cx++) {
-      int x = 2 * cx;
-      int a = pixels[first + x];
-      int b = pixels[first + x + 1];
-      int c = pixels[second + x];
-      int d = pixels[second + x + 1];
-      // Red and blue summed side by side in one int: each sum is below 2^16.
-      int redBlue = (a & 0xFF00FF) + (b & 0xFF00FF) + (c & 0xFF00FF) + (d & 0xFF00FF);
-      int green = ((a & 0xFF00) + (b & 0xFF00) + (c & 0xFF00) + (d & 0xFF00)) >> 8;
-      long both = (redBlue >> 16) * UV_R + green * UV_G + (redBlue & 0xFFFF) * UV_B + UV_BIAS;
-      uPlane[uRow + cx] = (byte) (both >>> 50);
-      vPlane[vRow + cx] = (byte) ((int) both >>> 18);
-    }
-    if (width % 2 != 0) {
-      storeChroma(pixels[first + width - 1], pixels[second + width - 1], 2, uPlane, uRow + pairs,
-          vPlane, vRow + pairs);
-    }
-  }
-
-  private static void convertLuma(int[] pixels, int from, int width, byte[] yPlane, int to) {
+  /**
+   * The weighted sum of each pixel's red, green and blue plus a bias. Unsigned shifts and one
+   * index for both arrays keep the loop in the shape the JIT turns into vector code.
+   */
+  private static void weigh(int[] pixels, int[] sums, int width, int kr, int kg, int kb,
+      int bias) {
     for (int x = 0; x < width; x++) {
-      yPlane[to + x] = (byte) luma(pixels[from + x]);
+      int p = pixels[x];
+      sums[x] = ((p >>> 16) & 0xFF) * kr + ((p >>> 8) & 0xFF) * kg + (p & 0xFF) * kb + bias;
     }
   }
 
-  private static void convertLastRow(int[] pixels, int first, int width, byte[] yPlane, int yRow,
+  private static void storeLuma(int[] sums, byte[] yPlane, int to, int width) {
+    for (int x = 0; x < width; x++) {
+      yPlane[to + x] = (byte) (sums[x] >>> 16);
+    }
+  }
+
+  /** The chroma of each 2x2 block from the weighted sums of its two rows. */
+  private static void storeBlocks(int[] sums0, int[] sums1, byte[] plane, int to, int blocks) {
+    for (int cx = 0; cx < blocks; cx++) {
+      int x = 2 * cx;
+      int sum = sums0[x] + sums0[x + 1] + sums1[x] + sums1[x + 1];
+      plane[to + cx] = (byte) ((sum + BLOCK_BIAS) >> 18);
+    }
+  }
+
+  private static void convertLastRow(int[] row, int width, byte[] yPlane, int yRow,
       byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
-    convertLuma(pixels, first, width, yPlane, yRow);
+    for (int x = 0; x < width; x++) {
+      yPlane[yRow + x] = (byte) luma(row[x]);
+    }
     for (int x = 0; x < width; x += 2) {
-      int a = pixels[first + x];
+      int a = row[x];
       if (x + 1 < width) {
-        storeChroma(a, pixels[first + x + 1], 2, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
+        storeChroma(a, row[x + 1], 2, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
       } else {
         storeChroma(a, 0, 1, uPlane, uRow + x / 2, vPlane, vRow + x / 2);
       }
