@@ -129,7 +129,7 @@ class AccessUnitReaderTest {
   void wholeStreamsDecodeThroughTheIteratorAndTheCallbackIncludingTheDrain() throws Exception {
     Path dir = FfmpegTool.workDir("stream-decoder");
     StreamSamples main = StreamSamples.make(dir, "main", 160, 96, 8, "-profile:v", "main",
-        "-bf", "0");
+        "-bf", "0", "-weightp", "0");
     Path file = Files.write(dir.resolve("main.h264"), main.stream);
     List<byte[]> viaCallback = new ArrayList<>();
     assertEquals(8, StreamDecoder.decodeAll(file, p -> viaCallback.add(p.toPackedI420())));

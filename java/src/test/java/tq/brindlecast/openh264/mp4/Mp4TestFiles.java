@@ -94,15 +94,7 @@ final class Mp4TestFiles {
    */
   static List<byte[]> decodeShown(Mp4Reader reader) throws IOException {
     Mp4Track track = reader.videoTrack();
-    List<byte[]> out = new ArrayList<>();
-    try (H264Decoder decoder = new H264Decoder()) {
-      for (int i = 0; i < track.sampleCount(); i++) {
-        add(out, decoder.decode(reader.readSample(i)));
-      }
-      while (add(out, decoder.drain())) {
-        // the pictures held back
-      }
-    }
+    List<byte[]> out = decodeAll(reader);
     assertEquals(track.sampleCount(), out.size(), "one picture per sample");
     List<Mp4Sample> byTime = new ArrayList<>();
     for (int i = 0; i < track.sampleCount(); i++) {
@@ -116,6 +108,38 @@ final class Mp4TestFiles {
       }
     }
     return shown;
+  }
+
+  /** Every picture the decoder gives for the samples in decode order and the drain. */
+  static List<byte[]> decodeAll(Mp4Reader reader) throws IOException {
+    Mp4Track track = reader.videoTrack();
+    List<byte[]> out = new ArrayList<>();
+    try (H264Decoder decoder = new H264Decoder()) {
+      for (int i = 0; i < track.sampleCount(); i++) {
+        add(out, decoder.decode(reader.readSample(i)));
+      }
+      while (add(out, decoder.drain())) {
+        // the pictures held back
+      }
+    }
+    return out;
+  }
+
+  /**
+   * The samples {@code first} to {@code last} that are shown before a sample decoded earlier:
+   * the B pictures of a stream without B-pyramid.
+   */
+  static int reorderedSamples(Mp4Track track, int first, int last) {
+    int count = 0;
+    long latest = Long.MIN_VALUE;
+    for (int i = Math.max(0, first); i <= last; i++) {
+      long shown = track.sample(i).presentationTime();
+      if (shown < latest) {
+        count++;
+      }
+      latest = Math.max(latest, shown);
+    }
+    return count;
   }
 
   private static boolean add(List<byte[]> out, DecodedPicture picture) {

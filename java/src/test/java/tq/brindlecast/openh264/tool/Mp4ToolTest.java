@@ -101,10 +101,10 @@ class Mp4ToolTest {
 
   @Test
   void decodeAndGrabGiveFfmpegsPicturesAndRefuseWhatTheyCannotGive() throws Exception {
-    Path progressive = ffmpeg("faststart.mp4", "-c:v", "libx264", "-bf", "0", "-g", "12",
-        "-movflags", "+faststart");
-    Path fragmented = ffmpeg("fragmented.mp4", "-c:v", "libx264", "-bf", "0", "-g", "10",
-        "-movflags", "frag_keyframe+empty_moov");
+    Path progressive = ffmpeg("faststart.mp4", "-c:v", "libx264", "-bf", "0", "-weightp", "0",
+        "-g", "12", "-movflags", "+faststart");
+    Path fragmented = ffmpeg("fragmented.mp4", "-c:v", "libx264", "-bf", "0", "-weightp", "0",
+        "-g", "10", "-movflags", "frag_keyframe+empty_moov");
     int size = I420Picture.packedSize(WIDTH, HEIGHT);
     for (Path file : List.of(progressive, fragmented)) {
       String name = file.getFileName().toString();
