@@ -6,6 +6,9 @@ import java.awt.image.DataBufferInt;
 import java.awt.image.PixelInterleavedSampleModel;
 import java.awt.image.SinglePixelPackedSampleModel;
 import java.awt.image.WritableRaster;
+import java.lang.invoke.MethodHandles;
+import java.lang.invoke.VarHandle;
+import java.nio.ByteOrder;
 import java.util.Objects;
 
 /**
@@ -41,14 +44,18 @@ public final class ImageConversions {
 
   private static final int HALF = 1 << 15;
 
-  // Each plane's weights with the bias added to every pixel's weighted sum. Luma: 16 plus the
-  // rounding half, in 16-bit fixed point. Chroma: nothing per pixel; the bias of a 2x2 block
-  // (128 << 18 plus the rounding 2^17) keeps its sum positive, and shifted down by 18 the sum
-  // gives the rounded mean, the same value as chroma(..., count 4).
+  // The bias added to every pixel's weighted sum for luma: 16 plus the rounding half, in 16-bit
+  // fixed point. Chroma adds nothing per pixel; the bias of a 2x2 block (128 << 18 plus the
+  // rounding 2^17) keeps its sum positive, and shifted down by 18 the sum gives the rounded
+  // mean, the same value as chroma(..., count 4).
+  private static final int LUMA_BIAS = (16 << 16) + HALF;
   private static final int[][] PLANE_WEIGHTS = {
-    {YR, YG, YB, (16 << 16) + HALF}, {UR, UG, UB, 0}, {VR, VG, VB, 0}
+    {YR, YG, YB, LUMA_BIAS}, {UR, UG, UB, 0}, {VR, VG, VB, 0}
   };
   private static final int BLOCK_BIAS = (128 << 18) + (1 << 17);
+
+  private static final VarHandle INT_AT_BYTE =
+      MethodHandles.byteArrayViewVarHandle(int[].class, ByteOrder.LITTLE_ENDIAN);
 
   private ImageConversions() {}
 
@@ -93,36 +100,50 @@ public final class ImageConversions {
     RowSource rows = RowSource.of(image);
     int[] sums0 = new int[width];
     int[] sums1 = new int[width];
-    byte[][] planes = {
-      target.plane(I420Picture.Y), target.plane(I420Picture.U), target.plane(I420Picture.V)
-    };
+    byte[] yPlane = target.plane(I420Picture.Y);
+    byte[] uPlane = target.plane(I420Picture.U);
+    byte[] vPlane = target.plane(I420Picture.V);
+    int yStride = target.stride(I420Picture.Y);
     for (int y = 0; y < height; y += 2) {
       int rowCount = Math.min(2, height - y);
       rows.load(y, rowCount);
-      int yRow = target.offset(I420Picture.Y) + y * target.stride(I420Picture.Y);
+      int yRow = target.offset(I420Picture.Y) + y * yStride;
       int uRow = target.offset(I420Picture.U) + (y / 2) * target.stride(I420Picture.U);
       int vRow = target.offset(I420Picture.V) + (y / 2) * target.stride(I420Picture.V);
       if (rowCount == 2) {
-        int[] starts = {yRow, uRow, vRow};
-        for (int plane = 0; plane < 3; plane++) {
-          // One call site for the weighing, so that the JIT compiles its loop once, vectorised.
-          int[] k = PLANE_WEIGHTS[plane];
-          weigh(rows.row0, sums0, width, k[0], k[1], k[2], k[3]);
-          weigh(rows.row1, sums1, width, k[0], k[1], k[2], k[3]);
-          if (plane == 0) {
-            storeLuma(sums0, planes[0], yRow, width);
-            storeLuma(sums1, planes[0], yRow + target.stride(I420Picture.Y), width);
-          } else {
-            storeBlocks(sums0, sums1, planes[plane], starts[plane], width / 2);
-          }
-        }
-        if (width % 2 != 0) {
-          storeChroma(rows.row0[width - 1], rows.row1[width - 1], 2, planes[1],
-              uRow + width / 2, planes[2], vRow + width / 2);
-        }
+        convertRowPair(rows.row0, rows.row1, sums0, sums1, width, yPlane, yRow, yStride, uPlane,
+            uRow, vPlane, vRow);
       } else {
-        convertLastRow(rows.row0, width, planes[0], yRow, planes[1], uRow, planes[2], vRow);
+        convertLastRow(rows.row0, width, yPlane, yRow, uPlane, uRow, vPlane, vRow);
       }
+    }
+  }
+
+  /**
+   * Converts two rows. A method of its own, which the JIT compiles apart from the image-type
+   * switch that loads the rows: inlined into the whole conversion, the loops were recompiled
+   * whenever a new image type came along, and in some runs of a JVM that converted both
+   * TYPE_INT_RGB and TYPE_3BYTE_BGR images they ended up three times slower.
+   */
+  private static void convertRowPair(int[] row0, int[] row1, int[] sums0, int[] sums1, int width,
+      byte[] yPlane, int yRow, int yStride, byte[] uPlane, int uRow, byte[] vPlane, int vRow) {
+    int[] starts = {yRow, uRow, vRow};
+    byte[][] planes = {yPlane, uPlane, vPlane};
+    for (int plane = 0; plane < 3; plane++) {
+      // One call site for the weighing, so that the JIT compiles its loop once, vectorised.
+      int[] k = PLANE_WEIGHTS[plane];
+      weigh(row0, sums0, width, k[0], k[1], k[2], k[3]);
+      weigh(row1, sums1, width, k[0], k[1], k[2], k[3]);
+      if (plane == 0) {
+        storeLuma(sums0, yPlane, yRow, width);
+        storeLuma(sums1, yPlane, yRow + yStride, width);
+      } else {
+        storeBlocks(sums0, sums1, planes[plane], starts[plane], width / 2);
+      }
+    }
+    if (width % 2 != 0) {
+      storeChroma(row0[width - 1], row1[width - 1], 2, uPlane, uRow + width / 2, vPlane,
+          vRow + width / 2);
     }
   }
 
@@ -199,17 +220,30 @@ public final class ImageConversions {
             row[x] = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
           }
         }
-        case BufferedImage.TYPE_3BYTE_BGR, BufferedImage.TYPE_4BYTE_ABGR -> {
-          int step = type == BufferedImage.TYPE_3BYTE_BGR ? 3 : 4;
-          from += step - 3;
-          for (int x = 0; x < width; x++, from += step) {
-            row[x] =
-                ((byteData[from + 2] & 0xFF) << 16)
-                    | ((byteData[from + 1] & 0xFF) << 8)
-                    | (byteData[from] & 0xFF);
+        case BufferedImage.TYPE_3BYTE_BGR -> unpackBgr(byteData, from, row, width);
+        case BufferedImage.TYPE_4BYTE_ABGR -> {
+          // Bytes A, B, G, R: one little-endian int, 0xRRGGBBAA.
+          for (int x = 0; x < width; x++, from += 4) {
+            row[x] = (int) INT_AT_BYTE.get(byteData, from) >>> 8;
           }
         }
         default -> image.getRGB(0, y, width, 1, row, 0, width);
+      }
+    }
+
+    /**
+     * Bytes B, G, R: each pixel read as one little-endian int, one load instead of three, whose
+     * top byte (the next pixel's blue) the mask drops. The last pixel of a row is read byte by
+     * byte, so that the last row never reads past the end of the buffer.
+     */
+    private static void unpackBgr(byte[] data, int from, int[] row, int width) {
+      int x = 0;
+      for (; x < width - 1; x++, from += 3) {
+        row[x] = (int) INT_AT_BYTE.get(data, from) & 0xFFFFFF;
+      }
+      if (width > 0) {
+        row[x] =
+            ((data[from + 2] & 0xFF) << 16) | ((data[from + 1] & 0xFF) << 8) | (data[from] & 0xFF);
       }
     }
   }

@@ -164,7 +164,7 @@ class ImageConversionsTest {
       BufferedImage.TYPE_3BYTE_BGR, BufferedImage.TYPE_4BYTE_ABGR,
       BufferedImage.TYPE_INT_ARGB_PRE, BufferedImage.TYPE_USHORT_565_RGB
     };
-    int[][] sizes = {{64, 48}, {37, 21}, {2, 1}};
+    int[][] sizes = {{64, 48}, {37, 21}, {2, 1}, {1, 3}};
     java.util.Random random = new java.util.Random(12);
     for (int type : types) {
       for (int[] size : sizes) {
