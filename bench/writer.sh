@@ -4,7 +4,9 @@
 # bench/README.md). Builds what it needs in the benchmark's build directory.
 #
 # Settings (environment): BENCH_BUILD_DIR (default: build-bench), SIZES (default:
-# "1920x1080"), FRAMES pictures a pass (default: 30), PASSES per side (default: 15),
+# "1920x1080"), SOURCE the ffmpeg test source the pictures come from (default: testsrc2; the
+# older testsrc is easier to encode), FRAMES pictures a pass (default: 30), PASSES per side
+# (default: 15), HEAP the JVM's maximum heap (default: 3g; 200 pictures need about 6g),
 # BENCH_CPU the CPU the JVM is pinned to (default: the last one; "none" to leave it unpinned),
 # JAVA_OPTS.
 set -euo pipefail
@@ -14,6 +16,7 @@ build=${BENCH_BUILD_DIR:-$root/build-bench}
 sizes=${SIZES:-1920x1080}
 frames=${FRAMES:-30}
 passes=${PASSES:-15}
+source=${SOURCE:-testsrc2}
 
 echo "building in $build" >&2
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTQ_BUILD_TESTS=OFF \
@@ -29,13 +32,14 @@ if [[ $cpu != none ]] && command -v taskset >/dev/null; then
 fi
 for size in $sizes; do
   raw=$build/bench-work/input-$size.yuv
+  [[ $source == testsrc2 ]] || raw=$build/bench-work/input-$source-$size.yuv
   bytes=$((${size%x*} * ${size#*x} * 3 * frames / 2))
   if [[ ! -f $raw || $(stat -c %s "$raw") -lt $bytes ]]; then
-    ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=30" -frames:v "$frames" \
+    ffmpeg -v error -f lavfi -i "$source=size=$size:rate=30" -frames:v "$frames" \
       -pix_fmt yuv420p -f rawvideo -y "$raw"
   fi
   # shellcheck disable=SC2086
-  "${pin[@]}" java ${JAVA_OPTS:-} -Xmx3g "-Dtq.brindlecast.openh264.library=$build/libtqh264bridge.so" \
+  "${pin[@]}" java ${JAVA_OPTS:-} "-Xmx${HEAP:-3g}" "-Dtq.brindlecast.openh264.library=$build/libtqh264bridge.so" \
     -cp "$build/tqh264bridge.jar:$build/bench/tqh264bridge-bench.jar" \
     tq.brindlecast.openh264.bench.WriterBench --size "$size" --input "$raw" --frames "$frames" \
     --passes "$passes" --work "$work" 2> >(grep -v "^\[OpenH264\]" >&2)
