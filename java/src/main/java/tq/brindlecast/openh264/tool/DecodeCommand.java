@@ -36,6 +36,8 @@ final class DecodeCommand {
     int failures;
     String failureReason;
     int pictures;
+    /** Pictures still to leave out: those an MP4's edit list hides, the first shown. */
+    int hidden;
     long nanos;
   }
 
@@ -52,6 +54,7 @@ final class DecodeCommand {
     Counts counts = new Counts();
     long bytes;
     String kind;
+    int hidden = 0;
     Progress progress = new Progress(output, "decoding", -1);
     try (InputStream in = ToolFiles.openInput(input, output)) {
       boolean mp4 = InputKinds.isMp4(in);
@@ -71,6 +74,10 @@ final class DecodeCommand {
                       mp4 && !options.has("fps") ? Mp4Inputs.frameRate(movie.videoTrack()) : fps)) {
         // An MP4's timing says how fast its pictures go; an Annex B stream may say it in its SPS.
         boolean keepRate = mp4 || options.has("fps");
+        if (mp4) {
+          hidden = movie.videoTrack().sampleCount() - movie.videoTrack().pictureCount();
+          counts.hidden = hidden;
+        }
         byte[] unit;
         while ((unit = next(movie, reader, counts.units)) != null) {
           count(unit, counts);
@@ -110,8 +117,9 @@ final class DecodeCommand {
     }
     output.summary("input", "%s%s, %d bytes, %d access units, %d key frames", name, kind, bytes,
         counts.units, counts.keyFrames);
-    output.summary("pictures", "%d decoded, %d access units failed", counts.pictures,
-        counts.failures);
+    String left = hidden > 0 ? "; " + hidden + " more hidden by the edit list, not written" : "";
+    output.summary("pictures", "%d decoded, %d access units failed%s", counts.pictures,
+        counts.failures, left);
     output.summary("decoding", "%.1f pictures/s", EncodeStats.rate(counts.pictures, counts.nanos));
     if (counts.failures > 0) {
       output.err().println("error: " + failed(counts)
@@ -172,6 +180,12 @@ final class DecodeCommand {
   private static void write(DecodedPicture picture, H264Decoder decoder, Y4mWriter writer,
       boolean fpsGiven, Counts counts) throws IOException {
     if (picture == null) {
+      return;
+    }
+    // Pictures come out in presentation order, so the hidden ones, shown before time 0, come
+    // first.
+    if (counts.hidden > 0) {
+      counts.hidden--;
       return;
     }
     if (writer != null) {
