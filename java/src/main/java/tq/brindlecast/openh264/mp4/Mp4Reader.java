@@ -30,7 +30,9 @@ import java.util.Objects;
  * <p>{@link #readSample} returns a sample as an Annex B access unit, ready for {@link
  * tq.brindlecast.openh264.H264Decoder}: each NAL unit behind a start code, and the sample entry's
  * parameter sets in front of the first sample, of every sync sample and of a sample that changes
- * the sample entry, unless the sample carries its own sequence parameter set.
+ * the sample entry, unless the sample carries its own sequence and picture parameter sets. (A
+ * sample with only its own SPS still gets the entry's, in front: a PPS before the SPS it refers
+ * to is refused by the decoder.)
  *
  * <p>Opening reads the boxes that describe the samples and checks them: every box lies inside its
  * parent, every sample inside the file, and the sample tables agree. Anything else is an {@link
@@ -42,6 +44,8 @@ import java.util.Objects;
 public final class Mp4Reader implements Closeable {
   private static final byte[] NOTHING = {};
   private static final int NAL_TYPE_SPS = 7;
+  private static final int NAL_TYPE_PPS = 8;
+  private static final int OWN_SPS_AND_PPS = 3;
 
   private final Mp4Input input;
   private final Mp4Track track;
@@ -125,8 +129,8 @@ public final class Mp4Reader implements Closeable {
       unit = new byte[prefix.length + sample.size()];
       input.read(sample.offset(), unit, prefix.length, sample.size());
       start = prefix.length;
-      boolean ownSps = toStartCodes(unit, start, index);
-      if (!ownSps || prefix.length == 0) {
+      boolean ownSets = toStartCodes(unit, start, index) == OWN_SPS_AND_PPS;
+      if (!ownSets || prefix.length == 0) {
         System.arraycopy(prefix, 0, unit, 0, prefix.length);
         return unit;
       }
@@ -135,13 +139,13 @@ public final class Mp4Reader implements Closeable {
     byte[] raw = new byte[sample.size()];
     input.read(sample.offset(), raw, 0, raw.length);
     List<int[]> nals = nalUnits(raw, lengthSize, index);
-    boolean ownSps = false;
+    int own = 0;
     int length = 0;
     for (int[] nal : nals) {
       length += 4 + nal[1];
-      ownSps |= nal[1] > 0 && (raw[nal[0]] & 0x1F) == NAL_TYPE_SPS;
+      own |= nal[1] > 0 ? parameterSetKind(raw[nal[0]]) : 0;
     }
-    if (ownSps) {
+    if (own == OWN_SPS_AND_PPS) {
       prefix = NOTHING;
     }
     unit = new byte[prefix.length + length];
@@ -160,13 +164,19 @@ public final class Mp4Reader implements Closeable {
     input.close();
   }
 
+  /** 1 for a sequence parameter set's first byte, 2 for a picture parameter set's, else 0. */
+  private static int parameterSetKind(byte header) {
+    int type = header & 0x1F;
+    return type == NAL_TYPE_SPS ? 1 : type == NAL_TYPE_PPS ? 2 : 0;
+  }
+
   /**
-   * Turns four-byte lengths into start codes in place; tells whether the sample holds a sequence
-   * parameter set.
+   * Turns four-byte lengths into start codes in place; tells which kinds of parameter set the
+   * sample holds ({@link #parameterSetKind} of each, or-ed).
    */
-  private static boolean toStartCodes(byte[] unit, int start, int index)
+  private static int toStartCodes(byte[] unit, int start, int index)
       throws Mp4FormatException {
-    boolean sps = false;
+    int own = 0;
     int position = start;
     while (position < unit.length) {
       long length = nalLength(unit, position, 4, start, index);
@@ -175,10 +185,10 @@ public final class Mp4Reader implements Closeable {
       unit[position + 2] = 0;
       unit[position + 3] = 1;
       position += 4;
-      sps |= length > 0 && (unit[position] & 0x1F) == NAL_TYPE_SPS;
+      own |= length > 0 ? parameterSetKind(unit[position]) : 0;
       position += (int) length;
     }
-    return sps;
+    return own;
   }
 
   /** The {start, length} of each NAL unit of a sample with one- or two-byte lengths. */

@@ -53,6 +53,10 @@ class Mp4ReaderPeerTest {
     Files.write(co64, Mp4TestFiles.withCo64(Files.readAllBytes(plain)));
     Path stz2 = folder.resolve("stz2.mp4");
     Files.write(stz2, Mp4TestFiles.withStz2(Files.readAllBytes(plain)));
+    Path inBand = Mp4TestFiles.ffmpeg(folder, "avc3-in-band",
+        cat(x264, "-bf", "0", "-tag:v", "avc3", "-x264-params", "repeat-headers=1"));
+    Path spsInBand = folder.resolve("sps-in-band-pps-in-avcC.mp4");
+    Files.write(spsInBand, Mp4TestFiles.withoutInBandPps(Files.readAllBytes(inBand)));
     Path shortLengths = folder.resolve("two-byte-lengths.mp4");
     Files.write(shortLengths, Mp4TestFiles.withTwoByteLengths(Files.readAllBytes(plain)));
     return Stream.of(
@@ -73,9 +77,8 @@ class Mp4ReaderPeerTest {
         Arguments.of("edit-list", edited, "avc1", false, false),
         Arguments.of("avc3", Mp4TestFiles.ffmpeg(folder, "avc3",
             cat(x264, "-bf", "0", "-tag:v", "avc3")), "avc3", false, false),
-        Arguments.of("avc3-in-band-parameter-sets", Mp4TestFiles.ffmpeg(folder, "avc3-in-band",
-            cat(x264, "-bf", "0", "-tag:v", "avc3", "-x264-params", "repeat-headers=1")),
-            "avc3", false, false),
+        Arguments.of("avc3-in-band-parameter-sets", inBand, "avc3", false, false),
+        Arguments.of("sps-in-band-pps-in-avcC", spsInBand, "avc3", false, false),
         Arguments.of("co64", co64, "avc1", false, false),
         Arguments.of("stz2", stz2, "avc1", false, false),
         Arguments.of("two-byte-nal-lengths", shortLengths, "avc1", false, false));
@@ -107,7 +110,10 @@ class Mp4ReaderPeerTest {
         assertArrayEquals(unit, inMemory.readSample(i), "sample " + i);
         long parameterSets =
             AnnexB.nalUnits(unit).stream().filter(nal -> nal.type() == NalUnit.TYPE_SPS).count();
-        assertEquals(sample.sync() ? 1 : 0, parameterSets, "SPS in sample " + i);
+        // The sample entry's SPS goes in front of a sync sample unless the sample has its own
+        // SPS and PPS; one with only its own SPS has both.
+        int spsPerSync = name.startsWith("sps-in-band") ? 2 : 1;
+        assertEquals(sample.sync() ? spsPerSync : 0, parameterSets, "SPS in sample " + i);
       }
       assertEquals(bFrames, reordered && !name.equals("edit-list"), "B-frames reorder");
       assertEquals(reference.size(), track.pictureCount(), "pictures shown");

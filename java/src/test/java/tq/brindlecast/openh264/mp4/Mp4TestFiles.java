@@ -16,9 +16,11 @@ import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.concurrent.TimeUnit;
+import java.util.function.IntPredicate;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.H264Decoder;
+import tq.brindlecast.openh264.NalUnit;
 
 /** MP4 files made by ffmpeg, what ffmpeg and ffprobe make of them, and a box walker for edits. */
 final class Mp4TestFiles {
@@ -268,6 +270,20 @@ final class Mp4TestFiles {
    * instead of four: the samples shrink, and stsz, stco and avcC follow.
    */
   static byte[] withTwoByteLengths(byte[] file) throws IOException {
+    return rewriteSamples(file, 2, type -> true);
+  }
+
+  /** The same file without the picture parameter sets its samples carry (avcC keeps them). */
+  static byte[] withoutInBandPps(byte[] file) throws IOException {
+    return rewriteSamples(file, 4, type -> type != NalUnit.TYPE_PPS);
+  }
+
+  /**
+   * Rewrites the samples of a file whose mdat comes before its moov: NAL units with lengths of
+   * the given size, only those whose type {@code keep} accepts. stsz, stco and avcC follow.
+   */
+  private static byte[] rewriteSamples(byte[] file, int lengthSize, IntPredicate keep)
+      throws IOException {
     Box mdat = find(file, "mdat");
     Box moov = find(file, "moov");
     if (moov.start() < mdat.end()) {
@@ -283,9 +299,12 @@ final class Mp4TestFiles {
         int start = media.size();
         for (int at = (int) sample.offset(); at < sample.offset() + sample.size(); ) {
           int length = (int) u32(file, at);
-          media.write(length >> 8);
-          media.write(length);
-          media.write(file, at + 4, length);
+          if (keep.test(file[at + 4] & 0x1F)) {
+            for (int shift = 8 * (lengthSize - 1); shift >= 0; shift -= 8) {
+              media.write(length >> shift);
+            }
+            media.write(file, at + 4, length);
+          }
           at += 4 + length;
         }
         sizes.add(media.size() - start);
@@ -301,8 +320,8 @@ final class Mp4TestFiles {
       int at = stco.payload() + 8 + 4 * i;
       putU32(moovBytes, at - moov.start(), moved.get(u32(file, at)));
     }
-    int lengthSize = find(file, "avcC").payload() + 4 - moov.start();
-    moovBytes[lengthSize] = (byte) (moovBytes[lengthSize] & ~3 | 1);
+    int lengthField = find(file, "avcC").payload() + 4 - moov.start();
+    moovBytes[lengthField] = (byte) (moovBytes[lengthField] & ~3 | (lengthSize - 1));
     ByteArrayOutputStream out = new ByteArrayOutputStream();
     out.write(file, 0, mdat.start());
     byte[] header = new byte[8];
