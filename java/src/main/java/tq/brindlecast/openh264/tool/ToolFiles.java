@@ -50,16 +50,18 @@ final class ToolFiles {
       return;
     }
     Path target = Path.of(outputName);
-    if (!Files.exists(target)) {
-      return;
-    }
+    boolean exists = Files.exists(target);
     for (String input : inputNames) {
       if (input == null) {
         continue;
       }
       Path source = Path.of(input.equals(STDIO) ? "/dev/stdin" : input);
       try {
-        if (Files.exists(source) && Files.isSameFile(target, source)) {
+        // Two outputs of one run may both be new files: compare their names too.
+        boolean sameName = !input.equals(STDIO)
+            && source.toAbsolutePath().normalize().equals(target.toAbsolutePath().normalize());
+        if (sameName
+            || (exists && Files.exists(source) && Files.isSameFile(target, source))) {
           throw new UsageException(
               "--output " + outputName + " is the same file as the input "
                   + (input.equals(STDIO) ? "(standard input)" : input)

@@ -82,6 +82,8 @@ class ToolRulesTest {
       {"roundtrip", source.toString(), "--decoded", source.toString()},
       {"roundtrip", source.toString(), "--output", existing.toString(), "--decoded",
         existing.toString()},
+      {"roundtrip", source.toString(), "--output", dir.resolve("both.out").toString(),
+        "--decoded", dir.resolve(".").resolve("both.out").toString()},
     };
     for (String[] args : sameFile) {
       ToolRun run = ToolRun.of(args);
