@@ -1,6 +1,5 @@
 package tq.brindlecast.openh264.tool;
 
-import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
@@ -34,7 +33,7 @@ final class EncodeStats {
         keyFrames++;
       }
       int slices = 0;
-      for (NalUnit unit : AnnexB.nalUnits(frame.data())) {
+      for (NalUnit unit : frame.nalUnits()) {
         slices += unit.isSlice() ? 1 : 0;
       }
       fewestSlices = Math.min(fewestSlices, slices);
