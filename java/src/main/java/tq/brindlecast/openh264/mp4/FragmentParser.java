@@ -21,6 +21,8 @@ final class FragmentParser {
   private static final int SAMPLE_COMPOSITION_OFFSET = 0x800;
 
   private static final long NON_SYNC = 0x10000;
+  /** Farther than any file's end, and far enough from overflow to add a sample's size to. */
+  private static final long FAR = 1L << 62;
 
   private FragmentParser() {}
 
@@ -50,6 +52,9 @@ final class FragmentParser {
       long size = (flags & DEFAULT_SIZE) != 0 ? tfhd.u32() : defaults.size();
       long sampleFlags = (flags & DEFAULT_FLAGS) != 0 ? tfhd.u32() : defaults.flags();
       if (trackId != track.trackId()) {
+        // Its data's end is where the next traf's data starts when that tfhd gives no base.
+        previousDataEnd =
+            otherTrackDataEnd(traf, base, (flags & DEFAULT_SIZE) != 0 ? size : -1, trackId);
         continue;
       }
       if (description < 1 || description > track.entries().size()) {
@@ -107,5 +112,55 @@ final class FragmentParser {
       }
       previousDataEnd = dataPosition;
     }
+  }
+
+  /**
+   * Where the samples of another track's traf end: its runs' sizes added up from {@code base}.
+   *
+   * @param defaultSize the tfhd's default sample size, or -1 if it gives none
+   */
+  private static long otherTrackDataEnd(ParsedBox traf, long base, long defaultSize, int trackId)
+      throws Mp4FormatException {
+    long position = base;
+    for (ParsedBox trun : traf.all("trun")) {
+      ParsedBox.Cursor fields = trun.cursor();
+      int runFlags = fields.s32() & 0xFFFFFF;
+      long count = fields.u32();
+      if ((runFlags & DATA_OFFSET) != 0) {
+        position = base + fields.s32();
+      }
+      if ((runFlags & FIRST_SAMPLE_FLAGS) != 0) {
+        fields.skip(4);
+      }
+      fields.requireEntries(count, 4 * Integer.bitCount(runFlags & 0xF00));
+      if ((runFlags & SAMPLE_SIZE) == 0) {
+        if (count > 0 && defaultSize < 0) {
+          throw new Mp4FormatException(
+              "the trun box at offset " + trun.start + " of track " + trackId + " gives its "
+                  + count + " samples no size in the fragment, so where the video's data"
+                  + " starts after them is unknown");
+        }
+        position = advance(position, count, defaultSize, trun);
+        continue;
+      }
+      for (long i = 0; i < count; i++) {
+        if ((runFlags & SAMPLE_DURATION) != 0) {
+          fields.skip(4);
+        }
+        position = advance(position, 1, fields.u32(), trun);
+        fields.skip(4 * Integer.bitCount(runFlags & (SAMPLE_FLAGS | SAMPLE_COMPOSITION_OFFSET)));
+      }
+    }
+    return position;
+  }
+
+  /** {@code position} moved past {@code count} samples of {@code size} bytes, within reason. */
+  private static long advance(long position, long count, long size, ParsedBox trun)
+      throws Mp4FormatException {
+    if (size != 0 && (position > FAR || count > (FAR - position) / size)) {
+      throw new Mp4FormatException(
+          "the trun box at offset " + trun.start + " gives samples that end past any file");
+    }
+    return position + count * size;
   }
 }

@@ -68,6 +68,12 @@ class Mp4ReaderPeerTest {
         Arguments.of("with-audio", Mp4TestFiles.ffmpeg(folder, "with-audio",
             cat(new String[] {"-f", "lavfi", "-i", "sine=duration=3"},
                 cat(x264, "-bf", "0", "-c:a", "aac"))), "avc1", false, false),
+        // The audio's traf comes first, and no tfhd gives a base: the video's data starts
+        // where the audio's ends.
+        Arguments.of("fragmented-audio-first", Mp4TestFiles.ffmpeg(folder, "audio-first",
+            cat(new String[] {"-f", "lavfi", "-i", "sine=duration=3", "-map", "1:a", "-map",
+                "0:v"}, cat(x264, "-bf", "0", "-c:a", "aac", "-t", "1.3333", "-movflags",
+                "frag_keyframe+empty_moov+omit_tfhd_offset"))), "avc1", false, true),
         Arguments.of("b-frames", Mp4TestFiles.ffmpeg(folder, "b-frames",
             bFrames), "avc1", true, false),
         Arguments.of("b-frames-fragmented", Mp4TestFiles.ffmpeg(folder, "b-frames-fragmented",
