@@ -10,6 +10,7 @@ import java.util.List;
 import java.util.Objects;
 import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.SequenceParameterSet;
 
 /**
  * Writes H.264 pictures into an MP4 file with one video track.
@@ -39,8 +40,9 @@ import tq.brindlecast.openh264.NalUnit;
  * one).
  *
  * <p>The track's sample description comes from the stream's own SPS and PPS, taken from the first
- * picture, which must be an IDR picture carrying them; those are not repeated in the samples, nor
- * are access unit delimiters. A later SPS or PPS that differs from them only in its id (OpenH264
+ * picture, which must be an IDR picture carrying them, of the writer's size and in 4:2:0 with 8
+ * bits (as OpenH264 encodes); those are not repeated in the samples, nor are access unit
+ * delimiters. A later SPS or PPS that differs from them only in its id (OpenH264
  * numbers the parameter sets of each IDR picture anew by default) stays in its sample, as
  * decoders need it there. One that says something else (a new picture size, or other encoder
  * settings) is refused with an {@link IllegalArgumentException}: the writer stays usable, and the
@@ -266,8 +268,21 @@ public final class Mp4Writer implements Closeable {
           "the first picture of an MP4 track must be an IDR picture with its SPS and PPS; got "
               + frame);
     }
-    if (sps.get(0).length < 4 || sps.size() > 31) {
+    if (sps.size() > 31) {
       throw new IllegalArgumentException("the first picture's SPS cannot describe a track");
+    }
+    // Throws with the reason if the SPS cannot be read.
+    SequenceParameterSet stream = SequenceParameterSet.parse(sps.get(0));
+    if (stream.chromaFormatIdc() != 1 || stream.bitDepthLuma() != 8
+        || stream.bitDepthChroma() != 8) {
+      throw new IllegalArgumentException(
+          "the stream is not 4:2:0 with 8 bits (chroma_format_idc " + stream.chromaFormatIdc()
+              + ", " + stream.bitDepthLuma() + " bits), the only format this writer describes");
+    }
+    if (stream.width() != width || stream.height() != height) {
+      throw new IllegalArgumentException(
+          "the stream's pictures are " + stream.width() + "x" + stream.height()
+              + " but the writer was made for " + width + "x" + height);
     }
     return new Mp4WriterFormat(width, height, timescale, sps, pps);
   }

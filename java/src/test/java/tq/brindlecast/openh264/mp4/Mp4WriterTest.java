@@ -127,6 +127,8 @@ class Mp4WriterTest {
     List<Row> rows =
         List.of(
             new Row("first picture not IDR", "IDR", mp4 -> mp4.write(frames.get(1))),
+            new Row("another size than the writer's", "was made for",
+                mp4 -> mp4.write(larger.get(0))),
             new Row("new picture size (SPS change)", "new SPS", mp4 -> {
               mp4.write(frames.get(0), 0);
               mp4.write(larger.get(0), 40_000);
