@@ -9,23 +9,25 @@
 
 #include <memory>
 
+#include "openh264/release_binding.h"
+
 namespace tq {
 
 // An encoder that was created but never initialised is only destroyed.
 struct DestroyEncoder {
-  void operator()(ISVCEncoder* encoder) const { WelsDestroySVCEncoder(encoder); }
+  void operator()(ISVCEncoder* encoder) const { DestroyOpenH264Encoder(encoder); }
 };
 // Once initialisation was tried, it is uninitialised before it is destroyed.
 struct ShutDownEncoder {
   void operator()(ISVCEncoder* encoder) const {
     encoder->Uninitialize();
-    WelsDestroySVCEncoder(encoder);
+    DestroyOpenH264Encoder(encoder);
   }
 };
 struct ShutDownDecoder {
   void operator()(ISVCDecoder* decoder) const {
     decoder->Uninitialize();
-    WelsDestroyDecoder(decoder);
+    DestroyOpenH264Decoder(decoder);
   }
 };
 

@@ -5,6 +5,7 @@
 
 #include "bridge/java_arrays.h"
 #include "bridge/java_status.h"
+#include "bridge/java_strings.h"
 
 namespace {
 
@@ -37,11 +38,8 @@ extern "C" char* GetStringValue(JNIEnv* env, jclass, jobject obj, const char* na
   jmethodID method = FindGetter(env, obj, name, "()Ljava/lang/String;");
   if (method == nullptr) return nullptr;
   jstring string = static_cast<jstring>(env->CallObjectMethod(obj, method));
-  if (JavaExceptionPending(env) || string == nullptr) return nullptr;
-  const char* chars = env->GetStringUTFChars(string, nullptr);
-  char* copy = chars == nullptr ? nullptr : strdup(chars);
-  if (chars != nullptr) env->ReleaseStringUTFChars(string, chars);
-  return copy;
+  if (JavaExceptionPending(env)) return nullptr;
+  return CopyJavaString(env, string);
 }
 
 extern "C" void GetIntArrayValues(JNIEnv* env, jclass cls, void* destination, int byteCount,

@@ -9,6 +9,7 @@
 #include "bridge/scoped_java.h"
 #include "decoder/decoder_context.h"
 #include "decoder/decoder_params.h"
+#include "openh264/release_binding.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ bool OutArraysFit(JNIEnv* env, jclass cls, const OutArrays& out) {
 // configuration. A decoder that was created stays even when it could not be
 // configured or initialised; only SetConfig or Destroy discards it.
 bool BringUpDecoder(JNIEnv* env, jclass cls, DecoderContext* context) {
-  long created = WelsCreateDecoder(&context->decoder);
+  long created = CreateOpenH264Decoder(&context->decoder);
   if (created != 0) {
     context->decoder = nullptr;
     SendMessage(env, cls, context->errorChannel,
@@ -160,15 +161,14 @@ jbyteArray ReturnPicture(JNIEnv* env, jclass cls, DecoderContext* context,
   return array.Return(context->returnCallbackRef);
 }
 
-#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
 // At the end of the stream, asks for a picture the decoder still holds back
-// (OpenH264 2.x keeps the latest picture of Main and High profile streams).
+// (OpenH264 2.x keeps the latest picture of Main and High profile streams;
+// 1.x has no FlushFrame, and its virtual table no slot for it).
 bool FlushHeldPicture(DecoderContext* context, DecoderOutput* picture) {
   ClearPicture(picture);
   DECODING_STATE state = context->decoder->FlushFrame(picture->planes, &picture->info);
   return TakeOutcome(context, state, *picture);
 }
-#endif
 
 }  // namespace
 
@@ -188,8 +188,8 @@ extern "C" JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_Open
     return nullptr;
   }
   bool ready = TakeOutcome(context, state, picture);
-#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
-  if (!ready && bitstream == nullptr) ready = FlushHeldPicture(context, &picture);
-#endif
+  if (!ready && bitstream == nullptr && OpenH264HasFlushFrame()) {
+    ready = FlushHeldPicture(context, &picture);
+  }
   return ready ? ReturnPicture(env, cls, context, picture, out) : nullptr;
 }

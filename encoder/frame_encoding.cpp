@@ -12,6 +12,7 @@
 #include "encoder/encoder_context.h"
 #include "encoder/encoder_params.h"
 #include "encoder/picture_input.h"
+#include "openh264/frame_info.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ tq::CreatedEncoder CreateConfiguredEncoder(JNIEnv* env, jclass cls, EncoderConte
                                            jint width, jint height, SEncParamExt* params,
                                            const char** failure) {
   ISVCEncoder* created = nullptr;
-  if (WelsCreateSVCEncoder(&created) != 0) {
+  if (CreateOpenH264Encoder(&created) != 0) {
     *failure = "openh264 encode: Could not create openh264 encoder.";
     return nullptr;
   }
@@ -49,7 +50,7 @@ tq::CreatedEncoder CreateConfiguredEncoder(JNIEnv* env, jclass cls, EncoderConte
 // Creates, configures and initialises an encoder for width x height.
 // Returns false, with the failure reported, when any step fails.
 bool BuildEncoder(JNIEnv* env, jclass cls, EncoderContext* context, jint width, jint height) {
-  SEncParamExt params;
+  SEncParamExt params = {};
   const char* failure = nullptr;
   tq::CreatedEncoder created =
       CreateConfiguredEncoder(env, cls, context, width, height, &params, &failure);
@@ -114,24 +115,26 @@ int EncodePicture(JNIEnv* env, jclass cls, EncoderContext* context, jobjectArray
 bool ProducedPicture(JNIEnv* env, jclass cls, const EncoderContext& context, int result,
                      const SFrameBSInfo& info) {
   if (result != 0) return false;
-  if (info.eFrameType == videoFrameTypeInvalid) {
+  EVideoFrameType type = EncodedFrameType(&info);
+  if (type == videoFrameTypeInvalid) {
     SendMessage(env, cls, context.debugChannel,
                 "openh264 encode: Encoder not yet ready or parameters are invalid.");
     return false;
   }
-  return info.eFrameType != videoFrameTypeSkip;
+  return type != videoFrameTypeSkip;
 }
 
 // Copies every layer's NAL units into the view; false if the layers hold
 // more than the frame size the encoder reported.
 bool CopyLayers(const SFrameBSInfo& info, jbyte* view) {
   int64_t position = 0;
-  for (int i = 0; i < info.iLayerNum; ++i) {
-    const SLayerBSInfo& layer = info.sLayerInfo[i];
+  int frameSize = EncodedFrameSize(&info);
+  for (int i = 0; i < EncodedLayerCount(&info); ++i) {
+    EncodedLayer layer = EncodedLayerAt(&info, i);
     int64_t layerBytes = 0;
-    for (int nal = 0; nal < layer.iNalCount; ++nal) layerBytes += layer.pNalLengthInByte[nal];
-    if (layerBytes < 0 || position + layerBytes > info.iFrameSizeInBytes) return false;
-    if (layerBytes > 0) memcpy(view + position, layer.pBsBuf, static_cast<size_t>(layerBytes));
+    for (int nal = 0; nal < layer.nalCount; ++nal) layerBytes += layer.nalLengths[nal];
+    if (layerBytes < 0 || position + layerBytes > frameSize) return false;
+    if (layerBytes > 0) memcpy(view + position, layer.bitstream, static_cast<size_t>(layerBytes));
     position += layerBytes;
   }
   return true;
@@ -139,9 +142,10 @@ bool CopyLayers(const SFrameBSInfo& info, jbyte* view) {
 
 jbyteArray ReturnPicture(JNIEnv* env, jclass cls, EncoderContext* context, const SFrameBSInfo& info,
                          jintArray outFrameSize) {
-  tq::ScopedOutputArray output(env, cls, context->allocCallbackRef, info.iFrameSizeInBytes);
+  int frameSize = EncodedFrameSize(&info);
+  tq::ScopedOutputArray output(env, cls, context->allocCallbackRef, frameSize);
   if (output.view() == nullptr || !CopyLayers(info, output.view())) return nullptr;
-  SetOutVariables(env, cls, outFrameSize, 1, info.iFrameSizeInBytes);
+  SetOutVariables(env, cls, outFrameSize, 1, frameSize);
   return output.Return(context->returnCallbackRef);
 }
 

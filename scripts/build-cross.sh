@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the native library for another platform the jar carries:
-#   windows  build-windows/tqh264bridge.dll (MinGW-w64, links openh264-1.7.0.dll)
-#   aarch64  build-aarch64/libtqh264bridge.so (links Debian's arm64 libopenh264)
+#   windows  build-windows/tqh264bridge.dll (MinGW-w64)
+#   aarch64  build-aarch64/libtqh264bridge.so
 # Further arguments go to cmake's configure step. Only the library is built
 # here; scripts/test.sh builds and runs the tests in the same folders.
 set -eu

@@ -338,8 +338,6 @@ TEST_F(DecoderDecodeTest, NullBitstreamMakesNoArrayCallAndReachesTheDecoderAsNul
   EXPECT_EQ(jvm.calls, expected);
 }
 
-#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
-
 TEST_F(DecoderDecodeTest, EndOfStreamDrainsAHeldPictureThroughFlushFrame) {
   Running();
   context()->needsKeyFrame = 1;
@@ -392,16 +390,30 @@ TEST_F(DecoderDecodeTest, FlushFrameIsAskedOnlyAtEndOfStreamWhenNoPictureCameOut
   EXPECT_EQ(jvm.allocated.size(), 1u);
 }
 
-#else
-
-TEST_F(DecoderDecodeTest, EndOfStreamWithoutFlushFrameReturnsWhatTheDecodingCallGives) {
-  Running();
-  ExpectDecode(dsErrorFree);
-  EXPECT_EQ(Decode(nullptr, 0), nullptr);
-  EXPECT_EQ(NeedsKeyFrame(), 0);
+// FlushFrame came with 2.0.0; in 1.x's virtual table its slot holds
+// DecodeParser, so 1.x must never be asked for it.
+TEST_F(DecoderDecodeTest, EndOfStreamAsksForAHeldPictureOnlyFromReleasesThatHaveFlushFrame) {
+  const struct {
+    unsigned major, minor;
+    bool flushes;
+  } releases[] = {{1, 7, false}, {1, 8, false}, {2, 0, true}, {2, 3, true}, {2, 6, true}};
+  for (const auto& release : releases) {
+    SCOPED_TRACE(testing::Message() << release.major << "." << release.minor);
+    openh264.BindAs(release.major, release.minor, 0);
+    Running();
+    FakePicture held(16, 16, 32, 16);
+    EXPECT_CALL(openh264.decoder, DecodeFrameNoDelay(nullptr, 0, _, _))
+        .WillOnce(Return(dsErrorFree));
+    if (release.flushes) {
+      EXPECT_CALL(openh264.decoder, FlushFrame(_, _)).WillOnce(Report(dsErrorFree, &held));
+    } else {
+      EXPECT_CALL(openh264.decoder, FlushFrame(_, _)).Times(0);
+    }
+    EXPECT_EQ(Decode(nullptr, 0) != nullptr, release.flushes);
+    EXPECT_EQ(NeedsKeyFrame(), 0);
+    testing::Mock::VerifyAndClearExpectations(&openh264.decoder);
+  }
 }
-
-#endif
 
 // Which out-array is unusable, and how.
 struct BadOutArray {

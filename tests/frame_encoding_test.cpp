@@ -53,6 +53,66 @@ TEST_F(FrameEncoding, FirstPictureBuildsTheEncoderAndIsForcedToIdr) {
   EXPECT_EQ(context()->height, 16);
 }
 
+// SFrameBSInfo as the releases before 2.6.0 lay it out: their layer record
+// ends at pBsBuf (2.6.0 appends rPsnr[3]), so every later layer and the
+// members after the array sit elsewhere.
+struct LayerBefore26 {
+  unsigned char uiTemporalId, uiSpatialId, uiQualityId;
+  EVideoFrameType eFrameType;
+  unsigned char uiLayerType;
+  int iSubSeqId;
+  int iNalCount;
+  int* pNalLengthInByte;
+  unsigned char* pBsBuf;
+};
+struct FrameBefore26 {
+  int iLayerNum;
+  LayerBefore26 sLayerInfo[MAX_LAYER_NUM_OF_FRAME];
+  EVideoFrameType eFrameType;
+  int iFrameSizeInBytes;
+  long long uiTimeStamp;
+};
+
+template <typename Frame>
+void WriteTwoLayers(Frame* frame, std::vector<std::vector<int>>& lengths,
+                    std::vector<std::vector<unsigned char>>& bytes) {
+  frame->iLayerNum = 2;
+  for (int i = 0; i < 2; ++i) {
+    frame->sLayerInfo[i].iNalCount = static_cast<int>(lengths[i].size());
+    frame->sLayerInfo[i].pNalLengthInByte = lengths[i].data();
+    frame->sLayerInfo[i].pBsBuf = bytes[i].data();
+  }
+  frame->eFrameType = videoFrameTypeP;
+  frame->iFrameSizeInBytes = 6;
+}
+
+TEST_F(FrameEncoding, LayersAreReadInTheLayoutOfTheRunningRelease) {
+  const struct {
+    unsigned major, minor, revision;
+  } releases[] = {{1, 7, 0}, {2, 3, 1}, {2, 5, 0}, {2, 6, 0}};
+  std::vector<std::vector<int>> lengths = {{2, 1}, {3}};
+  std::vector<std::vector<unsigned char>> bytes = {{1, 2, 3}, {4, 5, 6}};
+  for (const auto& release : releases) {
+    SCOPED_TRACE(testing::Message() << release.major << "." << release.minor);
+    openh264.BindAs(release.major, release.minor, release.revision);
+    bool before26 = release.major == 1 || release.minor < 6;
+    EXPECT_CALL(openh264.encoder, EncodeFrame(_, _))
+        .WillOnce(Invoke([&](const SSourcePicture*, SFrameBSInfo* info) {
+          if (before26) {
+            WriteTwoLayers(reinterpret_cast<FrameBefore26*>(info), lengths, bytes);
+          } else {
+            WriteTwoLayers(info, lengths, bytes);
+          }
+          return 0;
+        }));
+    Picture picture = MakePicture(32, 16);
+    jbyteArray output = Encode(picture, 32, 16);
+    ASSERT_NE(output, nullptr);
+    EXPECT_EQ(Bytes(output), (std::vector<jbyte>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(picture.outFrameSize->elements[0], 6);
+  }
+}
+
 TEST_F(FrameEncoding, SourcePictureDescribesThePinnedPlanesAtTheirOffsets) {
   Picture picture = MakePicture(32, 16);
   auto* offsets = reinterpret_cast<fakejni::IntArray*>(picture.offsets);

@@ -70,7 +70,7 @@ int DrainOnce(ISVCDecoder* decoder, const PictureSink& sink) {
   ClearOutputs(planes, &info);
   int taken =
       TakePicture(decoder->DecodeFrameNoDelay(nullptr, 0, planes, &info), planes, info, sink);
-#if defined(TQ_OPENH264_HAS_FLUSH_FRAME)
+#if OPENH264_MAJOR >= 2
   if (taken != 0) return taken;
   ClearOutputs(planes, &info);
   taken = TakePicture(decoder->FlushFrame(planes, &info), planes, info, sink);

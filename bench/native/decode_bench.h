@@ -4,6 +4,7 @@
 #define TQ_BENCH_NATIVE_DECODE_BENCH_H
 
 #include <codec_api.h>
+#include <codec_ver.h>
 #include <stdint.h>
 
 #include <vector>

@@ -1,6 +1,6 @@
-// GoogleMock stand-ins for OpenH264: the four factory functions that the
-// library calls are defined by the test binary and hand out the mock encoder
-// and decoder of the FakeOpenH264 that is current.
+// GoogleMock stand-ins for OpenH264: while a FakeOpenH264 exists, the
+// library is bound to its factory functions, which hand out its mock encoder
+// and decoder, and to its release (2.6.0 unless a test says otherwise).
 #ifndef TQ_TESTS_FAKES_FAKE_OPENH264_H
 #define TQ_TESTS_FAKES_FAKE_OPENH264_H
 
@@ -38,9 +38,7 @@ class MockDecoder : public ISVCDecoder {
               (const unsigned char* source, const int length, unsigned char** planes,
                SBufferInfo* info),
               (override));
-#if defined(TQ_OPENH264_HEADERS_HAVE_FLUSH_FRAME)
   MOCK_METHOD(DECODING_STATE, FlushFrame, (unsigned char** planes, SBufferInfo* info), (override));
-#endif
   MOCK_METHOD(DECODING_STATE, DecodeParser,
               (const unsigned char* source, const int length, SParserBsInfo* info), (override));
   MOCK_METHOD(DECODING_STATE, DecodeFrameEx,
@@ -58,6 +56,9 @@ class FakeOpenH264 {
   FakeOpenH264();
   ~FakeOpenH264();
 
+  // Binds the library to this fake as OpenH264 major.minor.revision.
+  void BindAs(unsigned major, unsigned minor, unsigned revision);
+
   MOCK_METHOD(int, CreateEncoder, (ISVCEncoder * *encoder));
   MOCK_METHOD(void, DestroyEncoder, (ISVCEncoder * encoder));
   MOCK_METHOD(long, CreateDecoder, (ISVCDecoder * *decoder));
@@ -65,6 +66,7 @@ class FakeOpenH264 {
 
   testing::NiceMock<MockEncoder> encoder;
   testing::NiceMock<MockDecoder> decoder;
+  OpenH264Version release = {};
 
   static FakeOpenH264* current;
 };

@@ -174,6 +174,7 @@ jint PictureSide(int32_t word) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzsupport::SilenceCodecLogging();
+  fuzzsupport::LoadOpenH264();
   return 0;
 }
 

@@ -145,6 +145,7 @@ class DecodeRun {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzsupport::SilenceCodecLogging();
+  fuzzsupport::LoadOpenH264();
   return 0;
 }
 

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "openh264/library_search.h"
 
 namespace fuzzsupport {
 
@@ -26,6 +29,14 @@ void RequireCleanJvm(const fakejni::FakeJvm& jvm, const char* step) {
   fprintf(reportStream, "JNI misuse by %s: %s; %d views held; exception pending: %s\n", step,
           jvm.violations.empty() ? "no violation" : jvm.violations.front().c_str(), jvm.ViewsHeld(),
           jvm.pendingException.empty() ? "none" : jvm.pendingException.c_str());
+  abort();
+}
+
+void LoadOpenH264() {
+  const char* named = getenv("TQ_OPENH264_LIBRARY");
+  std::string report;
+  if (tq::LoadOpenH264(named == nullptr ? "" : named, &report)) return;
+  fprintf(reportStream, "%s\n", report.c_str());
   abort();
 }
 

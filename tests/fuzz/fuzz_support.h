@@ -16,6 +16,10 @@ void SilenceCodecLogging();
 // violation, kept an array view or left an exception pending.
 void RequireCleanJvm(const fakejni::FakeJvm& jvm, const char* step);
 
+// Loads the real OpenH264 as the library does (TQ_OPENH264_LIBRARY names a
+// file, or the search finds one); aborts with the report when none loads.
+void LoadOpenH264();
+
 // Aborts with the message when the condition is false.
 void Require(bool condition, const char* message);
 

@@ -1,5 +1,6 @@
 // Drives the built library as a Java application would, through its JNI
-// entry points and a fake JVM, against the real OpenH264 it was linked with.
+// entry points and a fake JVM, against the real OpenH264 it loads: the file
+// TQ_OPENH264_LIBRARY names, or the first its search finds.
 // It runs where no JVM does (Windows programs under Wine); the script beside
 // it checks the files it writes with ffmpeg.
 //
@@ -43,6 +44,12 @@ JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderSetC
 JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecode(
     JNIEnv*, jclass, jlong, jbyteArray, jint, jintArray, jintArray, jintArray, jintArray,
     jintArray);
+JNIEXPORT jstring JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQLibraryLoad(JNIEnv*, jclass,
+                                                                                    jstring);
+JNIEXPORT jstring JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQLibraryRelease(JNIEnv*,
+                                                                                       jclass);
+JNIEXPORT jstring JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQLibraryFile(JNIEnv*,
+                                                                                    jclass);
 }
 
 namespace {
@@ -50,7 +57,8 @@ namespace {
 using fakejni::Value;
 
 const int kWidth = 320, kHeight = 240, kPictures = 30;
-const std::string kRelease = TQ_OPENH264_VERSION;
+// The release loaded, e.g. "2.6.0"; set by LoadOpenH264.
+std::string kRelease;
 
 int failures = 0;
 
@@ -337,14 +345,34 @@ int RunRefCount() {
   return failures;
 }
 
+std::string Utf(jstring string) {
+  auto* held = dynamic_cast<fakejni::String*>(reinterpret_cast<fakejni::Object*>(string));
+  return held == nullptr ? std::string() : held->utf;
+}
+
+// Loads OpenH264 as the Java loader does and prints the release and file.
+bool LoadOpenH264() {
+  fakejni::FakeJvm jvm;
+  JNIEnv* env = jvm.env();
+  jclass cls = jvm.nativeClass();
+  const char* named = std::getenv("TQ_OPENH264_LIBRARY");
+  jstring requested = named == nullptr ? nullptr : Ref<jstring>(jvm.NewString(named));
+  jstring report = Java_tq_brindlecast_openh264_Native_OpenH264TQLibraryLoad(env, cls, requested);
+  if (report != nullptr) {
+    std::fprintf(stderr, "%s\n", Utf(report).c_str());
+    return false;
+  }
+  kRelease = Utf(Java_tq_brindlecast_openh264_Native_OpenH264TQLibraryRelease(env, cls));
+  std::string file = Utf(Java_tq_brindlecast_openh264_Native_OpenH264TQLibraryFile(env, cls));
+  std::printf("     OpenH264 %s from %s\n", kRelease.c_str(), file.c_str());
+  return !kRelease.empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
-  if (kRelease.empty()) {
-    std::fprintf(stderr, "built without the OpenH264 release it runs with\n");
-    return 2;
-  }
+  if (!LoadOpenH264()) return 2;
   if (mode == "encode" && argc == 4) return RunEncode(argv[2], argv[3]) == 0 ? 0 : 1;
   if (mode == "decode" && argc == 5)
     return RunDecode(argv[2], argv[3], std::atoi(argv[4])) == 0 ? 0 : 1;

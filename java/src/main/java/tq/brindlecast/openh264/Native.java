@@ -125,6 +125,22 @@ public final class Native {
       int[] outPlaneSizes,
       int[] outPlaneCount);
 
+  // OpenH264.
+
+  /**
+   * Loads OpenH264 for the codecs: the file named (a path, or a file name looked up on the library
+   * search path), or when null or empty the first supported release its search finds. Returns null
+   * once a release is loaded, by this call or an earlier one; otherwise the report of every
+   * attempt with its reason.
+   */
+  public static native String OpenH264TQLibraryLoad(String requestedFile);
+
+  /** The release of the loaded OpenH264, e.g. "2.6.0", or null before one is loaded. */
+  public static native String OpenH264TQLibraryRelease();
+
+  /** The file the loaded OpenH264 came from, or null before one is loaded. */
+  public static native String OpenH264TQLibraryFile();
+
   /**
    * Offers an array to the next {@link #AllocCallback} on the current thread, which returns it
    * instead of a new array if its length is exactly the size asked for. Used by {@link

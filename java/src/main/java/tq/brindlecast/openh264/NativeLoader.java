@@ -6,14 +6,22 @@ import java.io.InputStream;
 import java.io.OutputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.FileTime;
+import java.time.Duration;
+import java.time.Instant;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
+import java.util.stream.Stream;
 
 /**
  * Finds and loads the native library, trying in order: the file named by the system property
  * {@value #PATH_PROPERTY}, the copy packed in the jar for this platform, then {@code
- * System.loadLibrary("tqh264bridge")}.
+ * System.loadLibrary("tqh264bridge")}; then has it load OpenH264 (see {@link OpenH264Library}).
+ *
+ * <p>A copy extracted from the jar is deleted as soon as it is loaded where the platform allows
+ * that (Linux, macOS); on Windows, where a loaded DLL cannot be deleted, copies left by earlier
+ * runs are removed before a new one is extracted.
  */
 final class NativeLoader {
   /** System property naming the native library file to load. */
@@ -59,7 +67,28 @@ final class NativeLoader {
         SYSTEM_LOADER,
         path -> NativeLoader.class.getResourceAsStream(path),
         platform(System.getProperty("os.name"), System.getProperty("os.arch")));
+    loadOpenH264(
+        System.getProperty(OpenH264Library.FILE_PROPERTY),
+        System.getenv(OpenH264Library.FILE_ENVIRONMENT_VARIABLE));
     loaded = true;
+  }
+
+  /** Has the native library load OpenH264: the file the property or else the variable names. */
+  static void loadOpenH264(String propertyFile, String environmentFile) {
+    String named = null;
+    String namedBy = null;
+    if (propertyFile != null && !propertyFile.isEmpty()) {
+      named = propertyFile;
+      namedBy = "the system property " + OpenH264Library.FILE_PROPERTY;
+    } else if (environmentFile != null && !environmentFile.isEmpty()) {
+      named = environmentFile;
+      namedBy = "the environment variable " + OpenH264Library.FILE_ENVIRONMENT_VARIABLE;
+    }
+    String report = Native.OpenH264TQLibraryLoad(named);
+    if (report != null) {
+      throw new UnsatisfiedLinkError(
+          namedBy == null ? report : report + "\nThe file was named by " + namedBy + ".");
+    }
   }
 
   /** Tries each source in turn; returns a description of the one that worked. */
@@ -77,12 +106,22 @@ final class NativeLoader {
       attempts.add("property " + PATH_PROPERTY + ": not set");
     }
     String resource = resourcePath(platform);
+    if (isWindows(platform)) {
+      removeStaleCopies(tempFolder(), Instant.now());
+    }
     try {
       Path extracted = extract(resources, resource);
       if (extracted == null) {
         attempts.add("jar resource " + resource + ": not in the jar");
       } else {
-        loader.loadFile(extracted.toString());
+        try {
+          loader.loadFile(extracted.toString());
+        } finally {
+          if (!isWindows(platform)) {
+            // Loaded (or not loadable): the process keeps its mapping, the folder keeps nothing.
+            deleteQuietly(extracted);
+          }
+        }
         return "jar resource " + resource;
       }
     } catch (Throwable failure) {
@@ -98,6 +137,56 @@ final class NativeLoader {
     throw new UnsatisfiedLinkError(failureText(attempts));
   }
 
+  private static void deleteQuietly(Path file) {
+    try {
+      Files.deleteIfExists(file);
+    } catch (IOException leftForLater) {
+      // Not worth failing a load that worked.
+    }
+  }
+
+  private static boolean isWindows(String platform) {
+    return platform.startsWith("windows-");
+  }
+
+  private static Path tempFolder() {
+    return Path.of(System.getProperty("java.io.tmpdir"));
+  }
+
+  /** How old an extracted copy must be before it counts as left behind by a finished run. */
+  static final Duration STALE_AFTER = Duration.ofMinutes(1);
+
+  /**
+   * Deletes copies of the library that earlier runs extracted into {@code folder} and could not
+   * delete. A copy that a running process has loaded cannot be deleted on Windows and stays; one
+   * younger than {@link #STALE_AFTER} may be about to be loaded by another process and stays too.
+   *
+   * @return how many copies were deleted
+   */
+  static int removeStaleCopies(Path folder, Instant now) {
+    String suffix = "-" + System.mapLibraryName("x");
+    int removed = 0;
+    try (Stream<Path> files = Files.list(folder)) {
+      for (Path file : (Iterable<Path>) files::iterator) {
+        String name = file.getFileName().toString();
+        if (!name.startsWith(LIBRARY_NAME + "-") || !name.endsWith(suffix)) {
+          continue;
+        }
+        try {
+          FileTime modified = Files.getLastModifiedTime(file);
+          if (modified.toInstant().isBefore(now.minus(STALE_AFTER)) && Files.deleteIfExists(file)) {
+            removed++;
+          }
+        } catch (IOException inUseOrGone) {
+          // Loaded by a running process, or removed by another one meanwhile.
+        }
+      }
+    } catch (IOException | RuntimeException unreadable) {
+      // Cleaning up is a courtesy; loading goes on without it.
+    }
+    return removed;
+  }
+
   static String failureText(List<String> attempts) {
     StringBuilder text = new StringBuilder("Could not load the native library " + LIBRARY_NAME);
     text.append(". Tried:");
@@ -105,8 +194,11 @@ final class NativeLoader {
       text.append("\n  ").append(i + 1).append(". ").append(attempts.get(i));
     }
     text.append(
-        "\nThe library also needs the OpenH264 runtime (on Debian: the package libopenh264-7;"
-            + " on Windows and macOS: openh264-1.7.0 next to the library).");
+        "\nThe library then loads OpenH264, any release from 1.7.0 to 2.6.x (on Debian: the"
+            + " package libopenh264-7; elsewhere OpenH264's own binary, named with the system"
+            + " property "
+            + OpenH264Library.FILE_PROPERTY
+            + " or found beside the library).");
     return text.toString();
   }
 
@@ -147,7 +239,6 @@ final class NativeLoader {
       }
       // createTempFile makes the file readable by its owner only.
       Path file = Files.createTempFile(LIBRARY_NAME + "-", "-" + System.mapLibraryName("x"));
-      file.toFile().deleteOnExit();
       // Written in place: replacing the file would lose its permissions.
       try (OutputStream out = Files.newOutputStream(file)) {
         in.transferTo(out);

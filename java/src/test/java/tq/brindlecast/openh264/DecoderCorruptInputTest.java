@@ -11,12 +11,14 @@ import java.util.List;
 import java.util.Random;
 import java.util.stream.IntStream;
 import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 
 /**
  * Damaged input on the real OpenH264: the damaged call returns null and raises the key-frame
  * request, nothing crashes, and the next IDR picture decodes exactly with the request cleared.
  */
+@Tag("release-matrix")
 class DecoderCorruptInputTest {
   private static final int FRAMES = 30;
   private static final int IDR_INTERVAL = 10;

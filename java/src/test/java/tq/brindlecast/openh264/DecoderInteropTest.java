@@ -10,11 +10,13 @@ import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.List;
 import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /** Streams made by libx264, decoded by the library and by ffmpeg's own decoder. */
+@Tag("release-matrix")
 class DecoderInteropTest {
   private static final int FRAMES = 40;
   private static Path dir;

@@ -12,8 +12,10 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Random;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 
+@Tag("release-matrix")
 class H264DecoderTest {
   private static final int WIDTH = 320;
   private static final int HEIGHT = 240;

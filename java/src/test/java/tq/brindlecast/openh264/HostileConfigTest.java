@@ -15,6 +15,7 @@ import java.util.function.Consumer;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.DynamicTest;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.TestFactory;
 
 /**
@@ -22,6 +23,7 @@ import org.junit.jupiter.api.TestFactory;
  * every enumerated setting out of range, slice arrays of every length. Nothing crashes; OpenH264
  * either takes the value or the call fails visibly, and a good configuration works again after.
  */
+@Tag("release-matrix")
 class HostileConfigTest {
   private static final int W = 96;
   private static final int H = 64;

@@ -10,6 +10,7 @@ import java.util.Arrays;
 import java.util.List;
 import java.util.Random;
 import java.util.function.BiFunction;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 
 /**
@@ -22,6 +23,7 @@ import org.junit.jupiter.api.Test;
  * per picture (a picture cut short before its last slice, for example): that call fails, and the
  * next IDR picture decodes. Such cases get a second IDR access unit, and must stay rare.
  */
+@Tag("release-matrix")
 class MutatedStreamTest {
   private static final long SEED = 20240611L;
   private static final int CASES = 20_000;

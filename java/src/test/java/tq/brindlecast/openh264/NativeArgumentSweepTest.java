@@ -62,7 +62,11 @@ class NativeArgumentSweepTest {
                 List.of("OpenH264TQEncoderGetBitrate", "OpenH264TQEncoderSetBitrate",
                     "OpenH264TQEncoderSetComplexityMode"),
                 this::runtimeControls),
-            new Sweep(List.of("OpenH264TQDecoderDecode"), this::decode));
+            new Sweep(List.of("OpenH264TQDecoderDecode"), this::decode),
+            new Sweep(
+                List.of("OpenH264TQLibraryLoad", "OpenH264TQLibraryRelease",
+                    "OpenH264TQLibraryFile"),
+                this::openH264Library));
     Set<String> natives =
         Arrays.stream(Native.class.getDeclaredMethods())
             .filter(m -> Modifier.isNative(m.getModifiers()))
@@ -267,6 +271,20 @@ class NativeArgumentSweepTest {
       assertNotNull(out);
       assertEquals(out.length, call.outSize[0]);
       assertUntouched(call.outSize, 1, "longer out size");
+    }
+  }
+
+  private void openH264Library(long unusedEncoder, long unusedDecoder) {
+    String release = Native.OpenH264TQLibraryRelease();
+    String file = Native.OpenH264TQLibraryFile();
+    assertTrue(release.matches("(1\\.[78]|2\\.[0-6])\\.\\d+"), release);
+    assertNotNull(file);
+    // Once loaded, the library stays whatever a later call names.
+    for (String named : new String[] {null, "", "/nonexistent/libopenh264.so.8", "\u0000\uFFFF",
+        file}) {
+      assertNull(Native.OpenH264TQLibraryLoad(named), String.valueOf(named));
+      assertEquals(release, Native.OpenH264TQLibraryRelease());
+      assertEquals(file, Native.OpenH264TQLibraryFile());
     }
   }
 

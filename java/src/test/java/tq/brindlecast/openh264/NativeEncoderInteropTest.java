@@ -10,9 +10,11 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 
 /** Streams made by the library, decoded by ffmpeg's own decoder. */
+@Tag("release-matrix")
 class NativeEncoderInteropTest {
   private static final int WIDTH = 1280;
   private static final int HEIGHT = 720;

@@ -11,9 +11,11 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.util.List;
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 
 /** The encoder natives against the real OpenH264. */
+@Tag("release-matrix")
 class NativeEncoderTest {
   private static final String INITIALIZING = "openh264 encode: Initializing encoder.";
   private static final int IDR_SLICE = 5;

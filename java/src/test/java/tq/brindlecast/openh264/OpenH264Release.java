@@ -7,21 +7,15 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import java.util.List;
 
 /**
- * The OpenH264 release the library under test runs with, as the build found it (the environment
- * variable TQ_OPENH264_VERSION, set by the build for the test run), and what differs between
- * releases. Tests of such behaviour assert the running release's own.
+ * The OpenH264 release the library under test runs with, as the library reports it, and what
+ * differs between releases. Tests of such behaviour assert the running release's own.
  */
 public final class OpenH264Release {
   private OpenH264Release() {}
 
-  /** The release, e.g. "2.3.1"; fails when the build did not say. */
+  /** The release, e.g. "2.3.1". */
   public static String version() {
-    String version = System.getenv("TQ_OPENH264_VERSION");
-    if (version == null || !version.matches("\\d+\\.\\d+\\.\\d+")) {
-      throw new IllegalStateException(
-          "TQ_OPENH264_VERSION must name the OpenH264 release under test, was " + version);
-    }
-    return version;
+    return OpenH264Library.release();
   }
 
   /**

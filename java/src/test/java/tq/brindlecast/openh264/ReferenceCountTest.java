@@ -9,6 +9,7 @@ import java.io.ByteArrayOutputStream;
 import java.util.List;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.DynamicTest;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.TestFactory;
 
@@ -16,6 +17,7 @@ import org.junit.jupiter.api.TestFactory;
  * Reference counts through the natives, whose callers may store any value. OpenH264 1.7.0 let
  * counts above 16 overrun its arrays and refused 0; every release must encode them as 2.3.1 does.
  */
+@Tag("release-matrix")
 class ReferenceCountTest {
   private static final int WIDTH = 320;
   private static final int HEIGHT = 240;

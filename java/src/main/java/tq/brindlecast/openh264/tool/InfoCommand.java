@@ -35,15 +35,28 @@ final class InfoCommand {
         try (Mp4Reader reader = Mp4Inputs.open(input, in, name)) {
           describe(reader.videoTrack(), name, output);
         }
-        return Main.OK;
+      } else {
+        String wrongKind = InputKinds.wrongKind(in, name);
+        if (wrongKind != null) {
+          throw new IOException(wrongKind);
+        }
+        describe(in, name, options.has("fps") ? fps : 0, output);
       }
-      String wrongKind = InputKinds.wrongKind(in, name);
-      if (wrongKind != null) {
-        throw new IOException(wrongKind);
-      }
-      describe(in, name, options.has("fps") ? fps : 0, output);
     }
+    describeDecoder(output);
     return Main.OK;
+  }
+
+  /** The OpenH264 that would decode the file; describing a file does not need one. */
+  private static void describeDecoder(ToolOutput output) {
+    String decoder;
+    try {
+      decoder = Main.openH264();
+    } catch (LinkageError noLibrary) {
+      String reason = String.valueOf(noLibrary.getMessage());
+      decoder = "none loaded: " + reason.lines().findFirst().orElse(reason);
+    }
+    output.summary("decoder", "%s", decoder);
   }
 
   private static void describe(Mp4Track track, String name, ToolOutput output) {

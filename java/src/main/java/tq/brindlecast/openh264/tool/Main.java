@@ -9,6 +9,7 @@ import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.Locale;
 import tq.brindlecast.openh264.CodecException;
+import tq.brindlecast.openh264.OpenH264Library;
 
 /**
  * The command-line tool: {@code java -jar tqh264bridge.jar encode|decode|roundtrip|grab|info
@@ -30,6 +31,9 @@ public final class Main {
   static final String TOOL_USAGE =
       """
       Usage: java -jar tqh264bridge.jar COMMAND [OPTIONS]
+
+      Options:
+        --version  print the tool's version and the OpenH264 release and file it runs with
 
       Commands:
         encode     encode a Y4M or raw I420 file, or the built-in test pattern, to H.264
@@ -90,6 +94,9 @@ public final class Main {
     }
     String command = args[0];
     String[] rest = Arrays.copyOfRange(args, 1, args.length);
+    if (command.equals("--version")) {
+      return version(out, err);
+    }
     String usage =
         switch (command) {
           case "encode" -> EncodeCommand.USAGE;
@@ -144,6 +151,28 @@ public final class Main {
       err.println("error: " + noLibrary.getMessage());
       return FAILURE;
     }
+  }
+
+  /** {@code --version}: this tool, and the OpenH264 it runs with or why none loads. */
+  private static int version(PrintStream out, PrintStream err) {
+    String version = Main.class.getPackage().getImplementationVersion();
+    out.println("tqh264bridge" + (version == null ? "" : " " + version));
+    try {
+      out.println(openH264());
+      return OK;
+    } catch (LinkageError noLibrary) {
+      err.println("error: " + noLibrary.getMessage());
+      return FAILURE;
+    }
+  }
+
+  /**
+   * The OpenH264 the codecs run with, e.g. "OpenH264 2.6.0 from /usr/lib/libopenh264.so.8".
+   *
+   * @throws LinkageError when the native library or OpenH264 cannot be loaded
+   */
+  static String openH264() {
+    return "OpenH264 " + OpenH264Library.release() + " from " + OpenH264Library.file();
   }
 
   /** A frame rate for the summary: whole numbers without decimals. */

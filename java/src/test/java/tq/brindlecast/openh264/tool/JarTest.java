@@ -16,6 +16,7 @@ import java.util.concurrent.TimeUnit;
 import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
 import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.OpenH264Library;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
 
 /** The packed jar and the loader, in JVMs of their own. */
@@ -31,13 +32,24 @@ class JarTest {
   }
 
   private static Result java(Path workingDirectory, String... args) throws Exception {
+    return javaWith(workingDirectory, null, args);
+  }
+
+  /** Runs java with TQ_OPENH264_LIBRARY set to {@code openH264File} (unset for null). */
+  private static Result javaWith(Path workingDirectory, String openH264File, String... args)
+      throws Exception {
     List<String> command = new ArrayList<>();
     command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
     command.addAll(List.of(args));
     Path out = Files.createTempFile(workingDirectory, "out", ".txt");
     Path err = Files.createTempFile(workingDirectory, "err", ".txt");
-    Process process = new ProcessBuilder(command).directory(workingDirectory.toFile())
-        .redirectOutput(out.toFile()).redirectError(err.toFile()).start();
+    ProcessBuilder builder = new ProcessBuilder(command).directory(workingDirectory.toFile())
+        .redirectOutput(out.toFile()).redirectError(err.toFile());
+    builder.environment().remove(OpenH264Library.FILE_ENVIRONMENT_VARIABLE);
+    if (openH264File != null) {
+      builder.environment().put(OpenH264Library.FILE_ENVIRONMENT_VARIABLE, openH264File);
+    }
+    Process process = builder.start();
     if (!process.waitFor(3, TimeUnit.MINUTES)) {
       process.destroyForcibly();
       fail("timed out: " + command);
@@ -45,6 +57,14 @@ class JarTest {
     return new Result(process.exitValue(), Files.readString(out, StandardCharsets.ISO_8859_1),
         Files.readString(err, StandardCharsets.UTF_8));
   }
+
+  /** Debian's OpenH264 of the other architecture, and what loading it must say. */
+  private static final String[] FOREIGN_OPENH264 =
+      System.getProperty("os.arch").equals("aarch64")
+          ? new String[] {"/usr/lib/x86_64-linux-gnu/libopenh264.so.7",
+            "it is a library for x86_64, and this process runs on arm64"}
+          : new String[] {"/usr/lib/aarch64-linux-gnu/libopenh264.so.7",
+            "it is a library for arm64, and this process runs on x86_64"};
 
   private static Path emptyDirectory(String name) throws IOException {
     return Files.createTempDirectory(FfmpegTool.workDir("jar"), name);
@@ -92,6 +112,43 @@ class JarTest {
     assertTrue(property >= 0 && property < jar && jar < libraryPath, text);
     assertTrue(text.contains("not in the jar"), text);
     assertTrue(text.contains("libopenh264-7"), text);
+  }
+
+  @Test
+  void openH264IsTheNamedFileWhenItIsAUsableReleaseAndOtherwiseARefusalThatSaysWhy()
+      throws Exception {
+    Path dir = emptyDirectory("openh264");
+    String property = "-D" + OpenH264Library.FILE_PROPERTY + "=";
+    String running = OpenH264Library.file();
+    // property, environment variable, what standard output or standard error must hold
+    String[][] rows = {
+      {running, null, "OpenH264 " + OpenH264Library.release() + " from "},
+      {running, dir.resolve("nowhere.so").toString(), "OpenH264 " + OpenH264Library.release()},
+      {null, dir.resolve("nowhere.so").toString(),
+        "nowhere.so (the file named): " + dir.resolve("nowhere.so")},
+      {path("TQ_NATIVE_LIBRARY"), null,
+        "loaded, but it is not OpenH264: it has no function WelsCreateSVCEncoder"},
+      {FOREIGN_OPENH264[0], null, FOREIGN_OPENH264[1]},
+      {path("TQ_FUTURE_OPENH264"), null,
+        "refused: it is OpenH264 3.0.0, and only releases 1.7.0 to 2.6.x are supported"},
+    };
+    for (String[] row : rows) {
+      List<String> args = new ArrayList<>();
+      if (row[0] != null) {
+        args.add(property + row[0]);
+      }
+      args.addAll(List.of("-jar", path("TQ_JAR"), "--version"));
+      Result result = javaWith(dir, row[1], args.toArray(String[]::new));
+      boolean usable = row[2].startsWith("OpenH264 ");
+      assertEquals(usable ? 0 : 1, result.status(), result.toString());
+      String text = usable ? result.out() : result.err();
+      assertTrue(text.contains(row[2]), row[2] + " in " + text);
+      if (!usable) {
+        assertTrue(text.contains("1.7.0 to 2.6.x") && text.contains(
+            row[0] == null ? "environment variable TQ_OPENH264_LIBRARY" : "system property"),
+            text);
+      }
+    }
   }
 
   @Test
