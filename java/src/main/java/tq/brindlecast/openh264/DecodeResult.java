@@ -25,6 +25,9 @@ public record DecodeResult(Status status, DecodedPicture picture, String reason)
   /**
    * Checks that the picture is present exactly when the status says so.
    *
+   * @param status what the call gave
+   * @param picture the picture when {@code status} is {@code PICTURE}, else null
+   * @param reason why the buffer failed, or null when that is not known or nothing failed
    * @throws NullPointerException if {@code status} is null
    * @throws IllegalArgumentException if {@code picture} does not fit {@code status}
    */
@@ -36,7 +39,7 @@ public record DecodeResult(Status status, DecodedPicture picture, String reason)
     }
   }
 
-  /** Tells whether the buffer could not be decoded. */
+  /** {@return whether the buffer could not be decoded} */
   public boolean failed() {
     return status == Status.FAILED;
   }
