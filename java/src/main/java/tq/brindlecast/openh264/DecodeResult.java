@@ -25,9 +25,10 @@ public record DecodeResult(Status status, DecodedPicture picture, String reason)
   /**
    * Checks that the picture is present exactly when the status says so.
    *
-   * @param status what the call gave
-   * @param picture the picture when {@code status} is {@code PICTURE}, else null
-   * @param reason why the buffer failed, or null when that is not known or nothing failed
+   * @param status which of the three happened
+   * @param picture the picture when {@code status} is {@link Status#PICTURE}, otherwise null
+   * @param reason when {@code status} is {@link Status#FAILED}, why, if the decoder can tell;
+   *     otherwise null
    * @throws NullPointerException if {@code status} is null
    * @throws IllegalArgumentException if {@code picture} does not fit {@code status}
    */
