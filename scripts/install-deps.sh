@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: packages
 # already present are not installed again. Always: the native and Java
-# toolchains, OpenH264, and the cross compilers for the Windows x64 DLL
-# (MinGW-w64) and the Linux arm64 library (with Debian's arm64 OpenH264
-# through multiarch), since the jar carries all three. Extra sets, named as
+# toolchains, OpenH264, Maven with the plugins that install the artifact and
+# build the Maven consumer test offline (from /usr/share/maven-repo), and the
+# cross compilers for the Windows x64 DLL (MinGW-w64) and the Linux arm64
+# library (with Debian's arm64 OpenH264 through multiarch), since the jar
+# carries all three. Extra sets, named as
 # arguments: "windows" adds Wine to run the Windows tests; "aarch64" adds
 # qemu-user to run the arm64 tests; "openh264" adds nasm to build OpenH264
 # 1.7.0; "sanitizers" adds clang with its sanitizer and libFuzzer runtimes
@@ -16,6 +18,7 @@ packages=(
   libopenh264-dev
   openjdk-17-jdk-headless
   junit5
+  maven libmaven-install-plugin-java libmaven-resources-plugin-java libmaven-compiler-plugin-java
   libgtest-dev libgmock-dev googletest
   ffmpeg
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

@@ -74,6 +74,7 @@ public final class AccessUnitReader implements Closeable {
    * Opens a file.
    *
    * @param file an Annex B file ({@code .h264}, {@code .264})
+   * @return a reader of the file's access units
    * @throws IOException if the file cannot be opened
    */
   public static AccessUnitReader open(Path file) throws IOException {
@@ -101,14 +102,14 @@ public final class AccessUnitReader implements Closeable {
     return units;
   }
 
-  /** Returns the number of bytes read from the stream so far. */
+  /** {@return the number of bytes read from the stream so far} */
   public long bytesRead() {
     return bytesRead;
   }
 
   /**
-   * Returns the next access unit: its NAL units, each behind a four-byte start code; null at the
-   * end of the stream.
+   * {@return the next access unit: its NAL units, each behind a four-byte start code; null at the
+   * end of the stream}
    *
    * @throws IOException if reading fails
    */
@@ -142,8 +143,8 @@ public final class AccessUnitReader implements Closeable {
   }
 
   /**
-   * Returns the next NAL unit from its header byte to its last non-zero byte, or null at the end
-   * of the stream. Bytes before the first start code are skipped. Do not mix it with {@link
+   * {@return the next NAL unit from its header byte to its last non-zero byte, or null at the end
+   * of the stream} Bytes before the first start code are skipped. Do not mix it with {@link
    * #nextAccessUnit()} on one reader.
    *
    * @throws IOException if reading fails

@@ -80,6 +80,7 @@ public final class AnnexB {
    *
    * @param data the array holding the unit
    * @param unit a unit found in {@code data}
+   * @return true if the unit is a slice whose first_mb_in_slice is 0
    */
   public static boolean startsPicture(byte[] data, NalUnit unit) {
     int headerBytes = unit.type() == NalUnit.TYPE_SLICE_EXTENSION ? 4 : 1;

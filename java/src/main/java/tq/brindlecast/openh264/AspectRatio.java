@@ -42,14 +42,15 @@ public enum AspectRatio {
     this.value = value;
   }
 
-  /** Returns the aspect_ratio_idc number of this ratio. */
+  /** {@return the aspect_ratio_idc number of this ratio} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the ratio whose aspect_ratio_idc is {@code value}.
+   * {@return the ratio whose aspect_ratio_idc is {@code value}}
    *
+   * @param value an aspect_ratio_idc
    * @throws IllegalArgumentException if no ratio has that number
    */
   public static AspectRatio fromValue(int value) {

@@ -15,14 +15,15 @@ public enum ComplexityMode {
     this.value = value;
   }
 
-  /** Returns the number OpenH264 uses for this mode. */
+  /** {@return the number OpenH264 uses for this mode} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the mode OpenH264 numbers {@code value}.
+   * {@return the mode OpenH264 numbers {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no mode has that number
    */
   public static ComplexityMode fromValue(int value) {

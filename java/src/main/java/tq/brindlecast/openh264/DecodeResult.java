@@ -25,6 +25,10 @@ public record DecodeResult(Status status, DecodedPicture picture, String reason)
   /**
    * Checks that the picture is present exactly when the status says so.
    *
+   * @param status which of the three happened
+   * @param picture the picture when {@code status} is {@link Status#PICTURE}, otherwise null
+   * @param reason when {@code status} is {@link Status#FAILED}, why, if the decoder can tell;
+   *     otherwise null
    * @throws NullPointerException if {@code status} is null
    * @throws IllegalArgumentException if {@code picture} does not fit {@code status}
    */
@@ -36,7 +40,7 @@ public record DecodeResult(Status status, DecodedPicture picture, String reason)
     }
   }
 
-  /** Tells whether the buffer could not be decoded. */
+  /** {@return whether the buffer could not be decoded} */
   public boolean failed() {
     return status == Status.FAILED;
   }

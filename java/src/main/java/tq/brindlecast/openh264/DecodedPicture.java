@@ -49,18 +49,18 @@ public final class DecodedPicture {
     this.data = data;
   }
 
-  /** Returns the width in pixels (the cropped display width). */
+  /** {@return the width in pixels (the cropped display width)} */
   public int width() {
     return width;
   }
 
-  /** Returns the height in pixels (the cropped display height). */
+  /** {@return the height in pixels (the cropped display height)} */
   public int height() {
     return height;
   }
 
   /**
-   * Returns the stride of a plane in bytes; U and V share one stride.
+   * {@return the stride of a plane in bytes; U and V share one stride}
    *
    * @param plane {@link I420Picture#Y}, {@link I420Picture#U} or {@link I420Picture#V}
    */
@@ -69,7 +69,7 @@ public final class DecodedPicture {
   }
 
   /**
-   * Returns the number of bytes a plane takes in {@link #data()}.
+   * {@return the number of bytes a plane takes in {@link #data()}}
    *
    * @param plane {@link I420Picture#Y}, {@link I420Picture#U} or {@link I420Picture#V}
    */
@@ -78,7 +78,7 @@ public final class DecodedPicture {
   }
 
   /**
-   * Returns where a plane starts in {@link #data()}: 0 for Y, then U, then V.
+   * {@return where a plane starts in {@link #data()}: 0 for Y, then U, then V}
    *
    * @param plane {@link I420Picture#Y}, {@link I420Picture#U} or {@link I420Picture#V}
    */
@@ -87,14 +87,14 @@ public final class DecodedPicture {
     return plane == I420Picture.Y ? 0 : plane == I420Picture.U ? ySize : ySize + uvSize;
   }
 
-  /** Returns the array holding the three planes at the decoder's strides (not a copy). */
+  /** {@return the array holding the three planes at the decoder's strides (not a copy)} */
   public byte[] data() {
     return data;
   }
 
   /**
-   * Returns the three planes, each cut to its width and packed without padding: Y with {@code
-   * width * height} bytes, U and V with {@code ((width + 1) / 2) * ((height + 1) / 2)} each.
+   * {@return the three planes, each cut to its width and packed without padding: Y with {@code
+   * width * height} bytes, U and V with {@code ((width + 1) / 2) * ((height + 1) / 2)} each}
    */
   public byte[][] croppedPlanes() {
     byte[][] planes = new byte[3][];
@@ -112,7 +112,7 @@ public final class DecodedPicture {
     return planes;
   }
 
-  /** Returns the picture as one packed I420 array: the {@link #croppedPlanes()} back to back. */
+  /** {@return the picture as one packed I420 array: the {@link #croppedPlanes()} back to back} */
   public byte[] toPackedI420() {
     byte[][] planes = croppedPlanes();
     byte[] packed = new byte[planes[0].length + planes[1].length + planes[2].length];
@@ -123,8 +123,8 @@ public final class DecodedPicture {
   }
 
   /**
-   * Returns an {@link I420Picture} view of the same array, without copying: it can be handed to
-   * an encoder or to {@link ImageConversions#toImage(I420Picture)}.
+   * {@return an {@link I420Picture} view of the same array, without copying: it can be handed to an
+   * encoder or to {@link ImageConversions#toImage(I420Picture)}}
    */
   public I420Picture asI420Picture() {
     return I420Picture.ofPlanes(

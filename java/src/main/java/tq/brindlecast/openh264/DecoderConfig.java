@@ -28,7 +28,7 @@ public class DecoderConfig {
   /** Creates a decoder configuration with the default settings. */
   public DecoderConfig() {}
 
-  /** Returns an independent copy of this configuration. */
+  /** {@return an independent copy of this configuration} */
   public DecoderConfig copy() {
     DecoderConfig c = new DecoderConfig();
     c.fileNameRestructed = fileNameRestructed;
@@ -43,80 +43,117 @@ public class DecoderConfig {
 
   // Getters read by the native library.
 
-  /** Returns the file OpenH264 debug builds write reconstructed pictures to, or null for none. */
+  /** {@return the file OpenH264 debug builds write reconstructed pictures to, or null for none} */
   public String getFileNameRestructed() {
     return fileNameRestructed;
   }
 
-  /** Returns the CPU load hint. */
+  /** {@return the CPU load hint} */
   public int getCpuLoad() {
     return cpuLoad;
   }
 
-  /** Returns the highest dependency/quality layer to decode, 0 to 255 (255: all). */
+  /** {@return the highest dependency/quality layer to decode, 0 to 255 (255: all)} */
   public char getTargetDqLayer() {
     return (char) targetDqLayer;
   }
 
-  /** Returns the error concealment method as OpenH264 numbers it; see {@link ErrorConcealment}. */
+  /** {@return the error concealment method as OpenH264 numbers it; see {@link ErrorConcealment}} */
   public int getEcActiveIdc() {
     return ecActiveIdc.value();
   }
 
-  /** Returns 1 when the decoder only parses the stream without reconstructing pictures, else 0. */
+  /** {@return 1 when the decoder only parses the stream without reconstructing pictures, else 0} */
   public int getParseOnly() {
     return parseOnly ? 1 : 0;
   }
 
-  /** Returns the size field of the video property record (normally 8). */
+  /** {@return the size field of the video property record (normally 8)} */
   public int getVideoSize() {
     return videoSize;
   }
 
-  /** Returns the expected stream type as OpenH264 numbers it; see {@link VideoBitstreamType}. */
+  /** {@return the expected stream type as OpenH264 numbers it; see {@link VideoBitstreamType}} */
   public int getVideoBsType() {
     return videoBsType.value();
   }
 
   // Setters.
 
-  /** Sets the file for reconstructed pictures (used only by OpenH264 debug builds), or null. */
+  /**
+   * Sets the file for reconstructed pictures (used only by OpenH264 debug builds), or null.
+   *
+   * @param fileNameRestructed the file for reconstructed pictures (used only by OpenH264 debug
+   *     builds), or null
+   * @return this configuration
+   */
   public DecoderConfig setFileNameRestructed(String fileNameRestructed) {
     this.fileNameRestructed = fileNameRestructed;
     return this;
   }
 
-  /** Sets the CPU load hint, 0 or more. */
+  /**
+   * Sets the CPU load hint, 0 or more.
+   *
+   * @param cpuLoad the CPU load hint, 0 or more
+   * @return this configuration
+   */
   public DecoderConfig setCpuLoad(int cpuLoad) {
     this.cpuLoad = Checks.atLeast("cpuLoad", cpuLoad, 0);
     return this;
   }
 
-  /** Sets the highest dependency/quality layer to decode, 0 to 255 ({@link #ALL_LAYERS}: all). */
+  /**
+   * Sets the highest dependency/quality layer to decode, 0 to 255 ({@link #ALL_LAYERS}: all).
+   *
+   * @param targetDqLayer the highest dependency/quality layer to decode, 0 to 255 ({@link
+   *     #ALL_LAYERS}: all)
+   * @return this configuration
+   */
   public DecoderConfig setTargetDqLayer(int targetDqLayer) {
     this.targetDqLayer = Checks.inRange("targetDqLayer", targetDqLayer, 0, 255);
     return this;
   }
 
-  /** Sets the error concealment method. */
+  /**
+   * Sets the error concealment method.
+   *
+   * @param ecActiveIdc the error concealment method
+   * @return this configuration
+   */
   public DecoderConfig setEcActiveIdc(ErrorConcealment ecActiveIdc) {
     this.ecActiveIdc = Checks.notNull("ecActiveIdc", ecActiveIdc);
     return this;
   }
 
-  /** Sets whether the decoder only parses the stream without reconstructing pictures. */
+  /**
+   * Sets whether the decoder only parses the stream without reconstructing pictures.
+   *
+   * @param parseOnly whether the decoder only parses the stream without reconstructing pictures
+   * @return this configuration
+   */
   public DecoderConfig setParseOnly(boolean parseOnly) {
     this.parseOnly = parseOnly;
     return this;
   }
 
-  /** Sets the size field of the video property record, 0 or more. */
+  /**
+   * Sets the size field of the video property record, 0 or more.
+   *
+   * @param videoSize the size field of the video property record, 0 or more
+   * @return this configuration
+   */
   public DecoderConfig setVideoSize(int videoSize) {
     this.videoSize = Checks.atLeast("videoSize", videoSize, 0);
     return this;
   }
 
-  /** Sets the expected stream type. */
+  /**
+   * Sets the expected stream type.
+   *
+   * @param videoBsType the expected stream type
+   * @return this configuration
+   */
   public DecoderConfig setVideoBsType(VideoBitstreamType videoBsType) {
     this.videoBsType = Checks.notNull("videoBsType", videoBsType);
     return this;

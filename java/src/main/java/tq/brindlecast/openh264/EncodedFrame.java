@@ -23,24 +23,24 @@ public final class EncodedFrame {
     this.nalUnits = List.copyOf(AnnexB.nalUnits(data));
   }
 
-  /** Returns the Annex B bytes (not a copy). */
+  /** {@return the Annex B bytes (not a copy)} */
   public byte[] data() {
     return data;
   }
 
-  /** Returns the number of bytes. */
+  /** {@return the number of bytes} */
   public int size() {
     return data.length;
   }
 
-  /** Returns the NAL units of the picture, in stream order. */
+  /** {@return the NAL units of the picture, in stream order} */
   public List<NalUnit> nalUnits() {
     return nalUnits;
   }
 
   /**
-   * Returns true when the picture is an IDR picture, a point where decoding can start: one of its
-   * NAL units has type 5.
+   * {@return true when the picture is an IDR picture, a point where decoding can start: one of its
+   * NAL units has type 5}
    */
   public boolean isIdr() {
     for (NalUnit unit : nalUnits) {

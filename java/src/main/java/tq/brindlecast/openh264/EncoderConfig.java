@@ -65,7 +65,7 @@ public class EncoderConfig {
   /** Creates a configuration with the default settings. */
   public EncoderConfig() {}
 
-  /** Returns an independent copy of this configuration. */
+  /** {@return an independent copy of this configuration} */
   public EncoderConfig copy() {
     EncoderConfig c = new EncoderConfig();
     c.usageType = usageType;
@@ -124,386 +124,547 @@ public class EncoderConfig {
 
   // Getters read by the native library.
 
-  /** Returns the usage type as OpenH264 numbers it; see {@link UsageType}. */
+  /** {@return the usage type as OpenH264 numbers it; see {@link UsageType}} */
   public int getUsageType() {
     return usageType.value();
   }
 
-  /** Returns the rate-control mode as OpenH264 numbers it; see {@link RateControlMode}. */
+  /** {@return the rate-control mode as OpenH264 numbers it; see {@link RateControlMode}} */
   public int getRcMode() {
     return rcMode.value();
   }
 
-  /** Returns the highest input frame rate in pictures per second. */
+  /** {@return the highest input frame rate in pictures per second} */
   public float getMaxFrameRate() {
     return maxFrameRate;
   }
 
-  /** Returns the complexity mode as OpenH264 numbers it; see {@link ComplexityMode}. */
+  /** {@return the complexity mode as OpenH264 numbers it; see {@link ComplexityMode}} */
   public int getComplexityMode() {
     return complexityMode.value();
   }
 
-  /** Returns the number of pictures between IDR pictures; 0 means only the first. */
+  /** {@return the number of pictures between IDR pictures; 0 means only the first} */
   public int getIntraPeriod() {
     return intraPeriod;
   }
 
-  /** Returns the number of reference pictures; -1 lets the encoder choose. */
+  /** {@return the number of reference pictures; -1 lets the encoder choose} */
   public int getNumRefFrame() {
     return numRefFrame;
   }
 
-  /** Returns the SPS/PPS id strategy as OpenH264 numbers it; see {@link ParameterSetStrategy}. */
+  /** {@return the SPS/PPS id strategy as OpenH264 numbers it; see {@link ParameterSetStrategy}} */
   public int getParameterStrategy() {
     return parameterStrategy.value();
   }
 
-  /** Returns 1 when prefix NAL units are added, else 0. */
+  /** {@return 1 when prefix NAL units are added, else 0} */
   public int getPrefixNalAddingControl() {
     return flag(prefixNalAddingControl);
   }
 
-  /** Returns 1 when the SSEI message is written, else 0. */
+  /** {@return 1 when the SSEI message is written, else 0} */
   public int getEnableSsei() {
     return flag(enableSsei);
   }
 
-  /** Returns 1 when higher spatial layers use simulcast AVC instead of SVC syntax, else 0. */
+  /** {@return 1 when higher spatial layers use simulcast AVC instead of SVC syntax, else 0} */
   public int getSimulcastAvc() {
     return flag(simulcastAvc);
   }
 
-  /** Returns 1 when padding is enabled, else 0. */
+  /** {@return 1 when padding is enabled, else 0} */
   public int getPaddingFlag() {
     return flag(paddingFlag);
   }
 
-  /** Returns 1 for CABAC entropy coding, 0 for CAVLC. */
+  /** {@return 1 for CABAC entropy coding, 0 for CAVLC} */
   public int getEntropyCodingModeFlag() {
     return flag(entropyCodingModeFlag);
   }
 
-  /** Returns 1 when rate control may skip pictures to keep the bit rate, else 0. */
+  /** {@return 1 when rate control may skip pictures to keep the bit rate, else 0} */
   public int getEnableFrameSkip() {
     return flag(enableFrameSkip);
   }
 
-  /** Returns the lowest quantisation parameter the encoder may use. */
+  /** {@return the lowest quantisation parameter the encoder may use} */
   public int getMinQP() {
     return minQP;
   }
 
-  /** Returns the highest quantisation parameter the encoder may use. */
+  /** {@return the highest quantisation parameter the encoder may use} */
   public int getMaxQP() {
     return maxQP;
   }
 
-  /** Returns the largest NAL unit in bytes; 0 means no limit. */
+  /** {@return the largest NAL unit in bytes; 0 means no limit} */
   public int getMaxNalSize() {
     return maxNalSize;
   }
 
-  /** Returns 1 when long-term reference pictures are used, else 0. */
+  /** {@return 1 when long-term reference pictures are used, else 0} */
   public int getEnableLongTermReference() {
     return flag(enableLongTermReference);
   }
 
-  /** Returns the number of long-term reference pictures. */
+  /** {@return the number of long-term reference pictures} */
   public int getLtrNumber() {
     return ltrNumber;
   }
 
-  /** Returns the period, in pictures, at which long-term references are marked. */
+  /** {@return the period, in pictures, at which long-term references are marked} */
   public int getLtrMarkPeriod() {
     return ltrMarkPeriod;
   }
 
-  /** Returns the thread setting: 0 automatic, 1 one thread, more: that many threads. */
+  /** {@return the thread setting: 0 automatic, 1 one thread, more: that many threads} */
   public int getMultipleThreadIdc() {
     return multipleThreadIdc;
   }
 
-  /** Returns 1 when slices are balanced between threads at run time, else 0. */
+  /** {@return 1 when slices are balanced between threads at run time, else 0} */
   public int getUseLoadBalancing() {
     return flag(useLoadBalancing);
   }
 
-  /** Returns the loop filter setting: 0 on, 1 off, 2 on except across slice edges. */
+  /** {@return the loop filter setting: 0 on, 1 off, 2 on except across slice edges} */
   public int getLoopFilterDisableIdc() {
     return loopFilterDisableIdc;
   }
 
-  /** Returns the loop filter alpha offset, -6 to 6. */
+  /** {@return the loop filter alpha offset, -6 to 6} */
   public int getLoopFilterAlphaC0Offset() {
     return loopFilterAlphaC0Offset;
   }
 
-  /** Returns the loop filter beta offset, -6 to 6. */
+  /** {@return the loop filter beta offset, -6 to 6} */
   public int getLoopFilterBetaOffset() {
     return loopFilterBetaOffset;
   }
 
-  /** Returns 1 when the input is denoised, else 0. */
+  /** {@return 1 when the input is denoised, else 0} */
   public int getEnableDenoise() {
     return flag(enableDenoise);
   }
 
-  /** Returns 1 when background detection is on, else 0. */
+  /** {@return 1 when background detection is on, else 0} */
   public int getEnableBackgroundDetection() {
     return flag(enableBackgroundDetection);
   }
 
-  /** Returns 1 when adaptive quantisation is on, else 0. */
+  /** {@return 1 when adaptive quantisation is on, else 0} */
   public int getEnableAdaptiveQuant() {
     return flag(enableAdaptiveQuant);
   }
 
-  /** Returns 1 when frame cropping is written for sizes that are not multiples of 16, else 0. */
+  /** {@return 1 when frame cropping is written for sizes that are not multiples of 16, else 0} */
   public int getEnableFrameCroppingFlag() {
     return flag(enableFrameCroppingFlag);
   }
 
-  /** Returns 1 when scene-change detection is on, else 0. */
+  /** {@return 1 when scene-change detection is on, else 0} */
   public int getEnableSceneChangeDetect() {
     return flag(enableSceneChangeDetect);
   }
 
-  /** Returns 1 when the link is lossless (a long-term reference setting), else 0. */
+  /** {@return 1 when the link is lossless (a long-term reference setting), else 0} */
   public int getIsLosslessLink() {
     return flag(isLosslessLink);
   }
 
-  /** Returns the number of temporal layers, 1 to 4. */
+  /** {@return the number of temporal layers, 1 to 4} */
   public int getTemporalLayers() {
     return temporalLayers;
   }
 
-  /** Returns the number of spatial layers, 1 to 4. */
+  /** {@return the number of spatial layers, 1 to 4} */
   public int getSpatialLayers() {
     return spatialLayers;
   }
 
   // The enum settings as the setters take them.
 
-  /** Returns the usage type. */
+  /** {@return the usage type} */
   public UsageType usageType() {
     return usageType;
   }
 
-  /** Returns the rate-control mode. */
+  /** {@return the rate-control mode} */
   public RateControlMode rcMode() {
     return rcMode;
   }
 
-  /** Returns the complexity mode. */
+  /** {@return the complexity mode} */
   public ComplexityMode complexityMode() {
     return complexityMode;
   }
 
-  /** Returns the SPS/PPS id strategy. */
+  /** {@return the SPS/PPS id strategy} */
   public ParameterSetStrategy parameterStrategy() {
     return parameterStrategy;
   }
 
   // Setters.
 
-  /** Sets the usage type. */
+  /**
+   * Sets the usage type.
+   *
+   * @param usageType the usage type
+   * @return this configuration
+   */
   public EncoderConfig setUsageType(UsageType usageType) {
     this.usageType = Checks.notNull("usageType", usageType);
     return this;
   }
 
-  /** Sets the rate-control mode. */
+  /**
+   * Sets the rate-control mode.
+   *
+   * @param rcMode the rate-control mode
+   * @return this configuration
+   */
   public EncoderConfig setRcMode(RateControlMode rcMode) {
     this.rcMode = Checks.notNull("rcMode", rcMode);
     return this;
   }
 
-  /** Sets the highest input frame rate; it must be above 0 and finite. */
+  /**
+   * Sets the highest input frame rate; it must be above 0 and finite.
+   *
+   * @param maxFrameRate the highest input frame rate; it must be above 0 and finite
+   * @return this configuration
+   */
   public EncoderConfig setMaxFrameRate(float maxFrameRate) {
     this.maxFrameRate = Checks.positiveFinite("maxFrameRate", maxFrameRate);
     return this;
   }
 
-  /** Sets the complexity mode. */
+  /**
+   * Sets the complexity mode.
+   *
+   * @param complexityMode the complexity mode
+   * @return this configuration
+   */
   public EncoderConfig setComplexityMode(ComplexityMode complexityMode) {
     this.complexityMode = Checks.notNull("complexityMode", complexityMode);
     return this;
   }
 
-  /** Sets the number of pictures between IDR pictures, 0 or more (0: only the first). */
+  /**
+   * Sets the number of pictures between IDR pictures, 0 or more (0: only the first).
+   *
+   * @param intraPeriod the number of pictures between IDR pictures, 0 or more (0: only the first)
+   * @return this configuration
+   */
   public EncoderConfig setIntraPeriod(int intraPeriod) {
     this.intraPeriod = Checks.atLeast("intraPeriod", intraPeriod, 0);
     return this;
   }
 
   /**
-   * Sets the number of reference pictures, 0 to 16, or -1 to let the encoder choose. OpenH264
-   * 1.7.0 overruns its own arrays with more than 16.
+   * Sets the number of reference pictures, 0 to 16, or -1 to let the encoder choose. OpenH264 1.7.0
+   * overruns its own arrays with more than 16.
+   *
+   * @param numRefFrame the number of reference pictures, 0 to 16, or -1 to let the encoder choose
+   * @return this configuration
    */
   public EncoderConfig setNumRefFrame(int numRefFrame) {
     this.numRefFrame = Checks.inRange("numRefFrame", numRefFrame, -1, 16);
     return this;
   }
 
-  /** Sets the SPS/PPS id strategy. */
+  /**
+   * Sets the SPS/PPS id strategy.
+   *
+   * @param parameterStrategy the SPS/PPS id strategy
+   * @return this configuration
+   */
   public EncoderConfig setParameterStrategy(ParameterSetStrategy parameterStrategy) {
     this.parameterStrategy = Checks.notNull("parameterStrategy", parameterStrategy);
     return this;
   }
 
-  /** Sets whether prefix NAL units are added. */
+  /**
+   * Sets whether prefix NAL units are added.
+   *
+   * @param prefixNalAddingControl whether prefix NAL units are added
+   * @return this configuration
+   */
   public EncoderConfig setPrefixNalAddingControl(boolean prefixNalAddingControl) {
     this.prefixNalAddingControl = prefixNalAddingControl;
     return this;
   }
 
-  /** Sets whether the SSEI message is written. */
+  /**
+   * Sets whether the SSEI message is written.
+   *
+   * @param enableSsei whether the SSEI message is written
+   * @return this configuration
+   */
   public EncoderConfig setEnableSsei(boolean enableSsei) {
     this.enableSsei = enableSsei;
     return this;
   }
 
-  /** Sets whether higher spatial layers use simulcast AVC instead of SVC syntax. */
+  /**
+   * Sets whether higher spatial layers use simulcast AVC instead of SVC syntax.
+   *
+   * @param simulcastAvc whether higher spatial layers use simulcast AVC instead of SVC syntax
+   * @return this configuration
+   */
   public EncoderConfig setSimulcastAvc(boolean simulcastAvc) {
     this.simulcastAvc = simulcastAvc;
     return this;
   }
 
-  /** Sets whether padding is enabled. */
+  /**
+   * Sets whether padding is enabled.
+   *
+   * @param paddingFlag whether padding is enabled
+   * @return this configuration
+   */
   public EncoderConfig setPaddingFlag(boolean paddingFlag) {
     this.paddingFlag = paddingFlag;
     return this;
   }
 
-  /** Selects CABAC ({@code true}) or CAVLC ({@code false}) entropy coding. */
+  /**
+   * Selects CABAC ({@code true}) or CAVLC ({@code false}) entropy coding.
+   *
+   * @param cabac true for CABAC, false for CAVLC
+   * @return this configuration
+   */
   public EncoderConfig setEntropyCodingModeFlag(boolean cabac) {
     this.entropyCodingModeFlag = cabac;
     return this;
   }
 
-  /** Sets whether rate control may skip pictures to keep the bit rate. */
+  /**
+   * Sets whether rate control may skip pictures to keep the bit rate.
+   *
+   * @param enableFrameSkip whether rate control may skip pictures to keep the bit rate
+   * @return this configuration
+   */
   public EncoderConfig setEnableFrameSkip(boolean enableFrameSkip) {
     this.enableFrameSkip = enableFrameSkip;
     return this;
   }
 
-  /** Sets the lowest quantisation parameter, 0 to 51; see {@link #validate()} for maxQP. */
+  /**
+   * Sets the lowest quantisation parameter, 0 to 51; see {@link #validate()} for maxQP.
+   *
+   * @param minQP the lowest quantisation parameter, 0 to 51; see {@link #validate()} for maxQP
+   * @return this configuration
+   */
   public EncoderConfig setMinQP(int minQP) {
     this.minQP = Checks.inRange("minQP", minQP, 0, MAX_QP);
     return this;
   }
 
-  /** Sets the highest quantisation parameter, 0 to 51; see {@link #validate()} for minQP. */
+  /**
+   * Sets the highest quantisation parameter, 0 to 51; see {@link #validate()} for minQP.
+   *
+   * @param maxQP the highest quantisation parameter, 0 to 51; see {@link #validate()} for minQP
+   * @return this configuration
+   */
   public EncoderConfig setMaxQP(int maxQP) {
     this.maxQP = Checks.inRange("maxQP", maxQP, 0, MAX_QP);
     return this;
   }
 
-  /** Sets the largest NAL unit in bytes, 0 or more (0: no limit). */
+  /**
+   * Sets the largest NAL unit in bytes, 0 or more (0: no limit).
+   *
+   * @param maxNalSize the largest NAL unit in bytes, 0 or more (0: no limit)
+   * @return this configuration
+   */
   public EncoderConfig setMaxNalSize(int maxNalSize) {
     this.maxNalSize = Checks.atLeast("maxNalSize", maxNalSize, 0);
     return this;
   }
 
-  /** Sets whether long-term reference pictures are used. */
+  /**
+   * Sets whether long-term reference pictures are used.
+   *
+   * @param enableLongTermReference whether long-term reference pictures are used
+   * @return this configuration
+   */
   public EncoderConfig setEnableLongTermReference(boolean enableLongTermReference) {
     this.enableLongTermReference = enableLongTermReference;
     return this;
   }
 
-  /** Sets the number of long-term reference pictures, 0 or more. */
+  /**
+   * Sets the number of long-term reference pictures, 0 or more.
+   *
+   * @param ltrNumber the number of long-term reference pictures, 0 or more
+   * @return this configuration
+   */
   public EncoderConfig setLtrNumber(int ltrNumber) {
     this.ltrNumber = Checks.atLeast("ltrNumber", ltrNumber, 0);
     return this;
   }
 
-  /** Sets the period, in pictures, at which long-term references are marked, 0 or more. */
+  /**
+   * Sets the period, in pictures, at which long-term references are marked, 0 or more.
+   *
+   * @param ltrMarkPeriod the period, in pictures, at which long-term references are marked, 0 or
+   *     more
+   * @return this configuration
+   */
   public EncoderConfig setLtrMarkPeriod(int ltrMarkPeriod) {
     this.ltrMarkPeriod = Checks.atLeast("ltrMarkPeriod", ltrMarkPeriod, 0);
     return this;
   }
 
   /**
-   * Sets the thread setting: 0 automatic, 1 one thread, more: that many threads (OpenH264 caps
-   * it). At most 65535, the largest value OpenH264's field holds. A picture cut into several
-   * slices is always encoded by one thread: OpenH264 2.3 overruns its buffer when several threads
-   * write the slices of a picture that codes larger than the raw picture.
+   * Sets the thread setting: 0 automatic, 1 one thread, more: that many threads (OpenH264 caps it).
+   * At most 65535, the largest value OpenH264's field holds. A picture cut into several slices is
+   * always encoded by one thread: OpenH264 2.3 overruns its buffer when several threads write the
+   * slices of a picture that codes larger than the raw picture.
+   *
+   * @param multipleThreadIdc the thread setting: 0 automatic, 1 one thread, more: that many threads
+   *     (OpenH264 caps it)
+   * @return this configuration
    */
   public EncoderConfig setMultipleThreadIdc(int multipleThreadIdc) {
     this.multipleThreadIdc = Checks.inRange("multipleThreadIdc", multipleThreadIdc, 0, 0xFFFF);
     return this;
   }
 
-  /** Sets whether slices are balanced between threads at run time (output then varies by run). */
+  /**
+   * Sets whether slices are balanced between threads at run time (output then varies by run).
+   *
+   * @param useLoadBalancing whether slices are balanced between threads at run time (output then
+   *     varies by run)
+   * @return this configuration
+   */
   public EncoderConfig setUseLoadBalancing(boolean useLoadBalancing) {
     this.useLoadBalancing = useLoadBalancing;
     return this;
   }
 
-  /** Sets the loop filter: 0 on, 1 off, 2 on except across slice edges. */
+  /**
+   * Sets the loop filter: 0 on, 1 off, 2 on except across slice edges.
+   *
+   * @param loopFilterDisableIdc the loop filter: 0 on, 1 off, 2 on except across slice edges
+   * @return this configuration
+   */
   public EncoderConfig setLoopFilterDisableIdc(int loopFilterDisableIdc) {
     this.loopFilterDisableIdc = Checks.inRange("loopFilterDisableIdc", loopFilterDisableIdc, 0, 2);
     return this;
   }
 
-  /** Sets the loop filter alpha offset, -6 to 6. */
+  /**
+   * Sets the loop filter alpha offset, -6 to 6.
+   *
+   * @param loopFilterAlphaC0Offset the loop filter alpha offset, -6 to 6
+   * @return this configuration
+   */
   public EncoderConfig setLoopFilterAlphaC0Offset(int loopFilterAlphaC0Offset) {
     this.loopFilterAlphaC0Offset =
         Checks.inRange("loopFilterAlphaC0Offset", loopFilterAlphaC0Offset, -6, 6);
     return this;
   }
 
-  /** Sets the loop filter beta offset, -6 to 6. */
+  /**
+   * Sets the loop filter beta offset, -6 to 6.
+   *
+   * @param loopFilterBetaOffset the loop filter beta offset, -6 to 6
+   * @return this configuration
+   */
   public EncoderConfig setLoopFilterBetaOffset(int loopFilterBetaOffset) {
     this.loopFilterBetaOffset = Checks.inRange("loopFilterBetaOffset", loopFilterBetaOffset, -6, 6);
     return this;
   }
 
-  /** Sets whether the input is denoised. */
+  /**
+   * Sets whether the input is denoised.
+   *
+   * @param enableDenoise whether the input is denoised
+   * @return this configuration
+   */
   public EncoderConfig setEnableDenoise(boolean enableDenoise) {
     this.enableDenoise = enableDenoise;
     return this;
   }
 
-  /** Sets whether background detection is on. */
+  /**
+   * Sets whether background detection is on.
+   *
+   * @param enableBackgroundDetection whether background detection is on
+   * @return this configuration
+   */
   public EncoderConfig setEnableBackgroundDetection(boolean enableBackgroundDetection) {
     this.enableBackgroundDetection = enableBackgroundDetection;
     return this;
   }
 
-  /** Sets whether adaptive quantisation is on. */
+  /**
+   * Sets whether adaptive quantisation is on.
+   *
+   * @param enableAdaptiveQuant whether adaptive quantisation is on
+   * @return this configuration
+   */
   public EncoderConfig setEnableAdaptiveQuant(boolean enableAdaptiveQuant) {
     this.enableAdaptiveQuant = enableAdaptiveQuant;
     return this;
   }
 
-  /** Sets whether frame cropping is written for sizes that are not multiples of 16. */
+  /**
+   * Sets whether frame cropping is written for sizes that are not multiples of 16.
+   *
+   * @param enableFrameCroppingFlag whether frame cropping is written for sizes that are not
+   *     multiples of 16
+   * @return this configuration
+   */
   public EncoderConfig setEnableFrameCroppingFlag(boolean enableFrameCroppingFlag) {
     this.enableFrameCroppingFlag = enableFrameCroppingFlag;
     return this;
   }
 
-  /** Sets whether scene-change detection is on. */
+  /**
+   * Sets whether scene-change detection is on.
+   *
+   * @param enableSceneChangeDetect whether scene-change detection is on
+   * @return this configuration
+   */
   public EncoderConfig setEnableSceneChangeDetect(boolean enableSceneChangeDetect) {
     this.enableSceneChangeDetect = enableSceneChangeDetect;
     return this;
   }
 
-  /** Sets whether the link is lossless (a long-term reference setting). */
+  /**
+   * Sets whether the link is lossless (a long-term reference setting).
+   *
+   * @param isLosslessLink whether the link is lossless (a long-term reference setting)
+   * @return this configuration
+   */
   public EncoderConfig setIsLosslessLink(boolean isLosslessLink) {
     this.isLosslessLink = isLosslessLink;
     return this;
   }
 
-  /** Sets the number of temporal layers, 1 to 4. */
+  /**
+   * Sets the number of temporal layers, 1 to 4.
+   *
+   * @param temporalLayers the number of temporal layers, 1 to 4
+   * @return this configuration
+   */
   public EncoderConfig setTemporalLayers(int temporalLayers) {
     this.temporalLayers = Checks.inRange("temporalLayers", temporalLayers, 1, MAX_TEMPORAL_LAYERS);
     return this;
   }
 
-  /** Sets the number of spatial layers, 1 to 4; each needs its own {@link SpatialLayerConfig}. */
+  /**
+   * Sets the number of spatial layers, 1 to 4; each needs its own {@link SpatialLayerConfig}.
+   *
+   * @param spatialLayers the number of spatial layers, 1 to 4; each needs its own {@link
+   *     SpatialLayerConfig}
+   * @return this configuration
+   */
   public EncoderConfig setSpatialLayers(int spatialLayers) {
     this.spatialLayers = Checks.inRange("spatialLayers", spatialLayers, 1, MAX_SPATIAL_LAYERS);
     return this;

@@ -25,14 +25,15 @@ public enum ErrorConcealment {
     this.value = value;
   }
 
-  /** Returns the number OpenH264 uses for this method. */
+  /** {@return the number OpenH264 uses for this method} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the method OpenH264 numbers {@code value}.
+   * {@return the method OpenH264 numbers {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no method has that number
    */
   public static ErrorConcealment fromValue(int value) {

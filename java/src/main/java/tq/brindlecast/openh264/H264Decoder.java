@@ -224,8 +224,8 @@ public final class H264Decoder implements AutoCloseable {
   }
 
   /**
-   * Returns the sequence parameter set most recently handed to this decoder, or null when none
-   * has been (or the last one could not be parsed).
+   * {@return the sequence parameter set most recently handed to this decoder, or null when none has
+   * been (or the last one could not be parsed)}
    *
    * @throws IllegalStateException if the decoder is closed
    */
@@ -235,8 +235,8 @@ public final class H264Decoder implements AutoCloseable {
   }
 
   /**
-   * Returns a picture the decoder still holds at the end of the stream, or null when it holds
-   * none. Call it until it returns null.
+   * {@return a picture the decoder still holds at the end of the stream, or null when it holds
+   * none} Call it until it returns null.
    *
    * @throws CodecException if the OpenH264 decoder could not be brought up
    * @throws IllegalStateException if the decoder is closed
@@ -267,7 +267,7 @@ public final class H264Decoder implements AutoCloseable {
   }
 
   /**
-   * Returns a copy of the current settings.
+   * {@return a copy of the current settings}
    *
    * @throws IllegalStateException if the decoder is closed
    */
@@ -280,6 +280,7 @@ public final class H264Decoder implements AutoCloseable {
    * Tells whether the last buffer could not be decoded, so that the sender should be asked for a
    * key frame. It stays set until a buffer decodes or {@link #clearKeyFrameRequest()} is called.
    *
+   * @return true while a key frame is needed
    * @throws IllegalStateException if the decoder is closed
    */
   public boolean needsKeyFrame() {

@@ -158,6 +158,7 @@ public final class H264Encoder implements AutoCloseable {
    * Tells whether the next encoded picture will be an IDR picture because one was requested (or
    * because no picture has been encoded yet).
    *
+   * @return true if the next picture will be an IDR picture
    * @throws IllegalStateException if the encoder is closed
    */
   public boolean isKeyFrameRequested() {
@@ -165,8 +166,8 @@ public final class H264Encoder implements AutoCloseable {
   }
 
   /**
-   * Returns the target bit rate in units of 1024 bit/s: the stored value before the first
-   * picture, the running encoder's own figure afterwards.
+   * {@return the target bit rate in units of 1024 bit/s: the stored value before the first picture,
+   * the running encoder's own figure afterwards}
    *
    * @throws CodecException if the running encoder cannot report it
    * @throws IllegalStateException if the encoder is closed
@@ -252,7 +253,7 @@ public final class H264Encoder implements AutoCloseable {
   }
 
   /**
-   * Returns a copy of the current stream settings.
+   * {@return a copy of the current stream settings}
    *
    * @throws IllegalStateException if the encoder is closed
    */
@@ -262,7 +263,7 @@ public final class H264Encoder implements AutoCloseable {
   }
 
   /**
-   * Returns copies of the current spatial layer settings.
+   * {@return copies of the current spatial layer settings}
    *
    * @throws IllegalStateException if the encoder is closed
    */

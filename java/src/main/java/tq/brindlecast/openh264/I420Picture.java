@@ -49,6 +49,7 @@ public final class I420Picture {
    * @param data the packed picture; at least {@link #packedSize} bytes
    * @param width the picture width in pixels, 1 or more
    * @param height the picture height in pixels, 1 or more
+   * @return the picture, sharing {@code data}
    * @throws IllegalArgumentException if a size is out of range or {@code data} is too short
    * @throws NullPointerException if {@code data} is null
    */
@@ -76,6 +77,7 @@ public final class I420Picture {
    *
    * @param width the picture width in pixels, 1 or more
    * @param height the picture height in pixels, 1 or more
+   * @return the picture
    * @throws IllegalArgumentException if a size is out of range
    */
   public static I420Picture allocate(int width, int height) {
@@ -97,6 +99,7 @@ public final class I420Picture {
    * @param strideU bytes from one U row to the next, at least {@code (width + 1) / 2}
    * @param v the V plane
    * @param strideV bytes from one V row to the next, at least {@code (width + 1) / 2}
+   * @return the picture, sharing the planes
    * @throws IllegalArgumentException naming the plane whose stride or length does not fit
    * @throws NullPointerException naming a null plane
    */
@@ -115,6 +118,7 @@ public final class I420Picture {
    * @param planes the Y, U and V planes; the same array may hold several planes
    * @param strides the bytes from one row to the next, for Y, U and V
    * @param offsets where each plane's first row starts in its array
+   * @return the picture, sharing the planes
    * @throws IllegalArgumentException naming the plane whose stride, offset or length does not fit
    * @throws NullPointerException naming a null argument or plane
    */
@@ -137,37 +141,39 @@ public final class I420Picture {
   }
 
   /**
-   * Returns the size of a packed I420 picture: {@code width * height} luma bytes plus two chroma
-   * planes of {@code ((width + 1) / 2) * ((height + 1) / 2)} bytes.
+   * {@return the size of a packed I420 picture: {@code width * height} luma bytes plus two chroma
+   * planes of {@code ((width + 1) / 2) * ((height + 1) / 2)} bytes}
    *
+   * @param width the picture width in pixels
+   * @param height the picture height in pixels
    * @throws IllegalArgumentException if a size is below 1 or the picture would not fit in an array
    */
   public static int packedSize(int width, int height) {
     return (int) packedSizeOf(width, height);
   }
 
-  /** Returns the width in pixels. */
+  /** {@return the width in pixels} */
   public int width() {
     return width;
   }
 
-  /** Returns the height in pixels. */
+  /** {@return the height in pixels} */
   public int height() {
     return height;
   }
 
-  /** Returns the width of the U and V planes, {@code (width + 1) / 2}. */
+  /** {@return the width of the U and V planes, {@code (width + 1) / 2}} */
   public int chromaWidth() {
     return chromaSize(width);
   }
 
-  /** Returns the height of the U and V planes, {@code (height + 1) / 2}. */
+  /** {@return the height of the U and V planes, {@code (height + 1) / 2}} */
   public int chromaHeight() {
     return chromaSize(height);
   }
 
   /**
-   * Returns the array holding a plane (not a copy).
+   * {@return the array holding a plane (not a copy)}
    *
    * @param plane {@link #Y}, {@link #U} or {@link #V}
    */
@@ -176,7 +182,7 @@ public final class I420Picture {
   }
 
   /**
-   * Returns the stride of a plane in bytes.
+   * {@return the stride of a plane in bytes}
    *
    * @param plane {@link #Y}, {@link #U} or {@link #V}
    */
@@ -185,7 +191,7 @@ public final class I420Picture {
   }
 
   /**
-   * Returns where a plane's first row starts in its array.
+   * {@return where a plane's first row starts in its array}
    *
    * @param plane {@link #Y}, {@link #U} or {@link #V}
    */
@@ -193,7 +199,7 @@ public final class I420Picture {
     return offsets[checkIndex(plane)];
   }
 
-  /** Returns a new packed I420 array of this picture: no padding between rows or planes. */
+  /** {@return a new packed I420 array of this picture: no padding between rows or planes} */
   public byte[] toPacked() {
     byte[] packed = new byte[packedSize(width, height)];
     int position = 0;

@@ -45,14 +45,15 @@ public enum Level {
     this.value = value;
   }
 
-  /** Returns the number OpenH264 uses for this level (ten times the level; 9 for level 1b). */
+  /** {@return the number OpenH264 uses for this level (ten times the level; 9 for level 1b)} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the level OpenH264 numbers {@code value}.
+   * {@return the level OpenH264 numbers {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no level has that number
    */
   public static Level fromValue(int value) {

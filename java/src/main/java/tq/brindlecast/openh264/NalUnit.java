@@ -34,7 +34,7 @@ public record NalUnit(int offset, int length, int type, int refIdc) {
   /** Type of a slice of an enhancement layer (scalable video coding). */
   public static final int TYPE_SLICE_EXTENSION = 20;
 
-  /** Returns true for the slice types that carry picture data: 1, 5 and 20. */
+  /** {@return true for the slice types that carry picture data: 1, 5 and 20} */
   public boolean isSlice() {
     return type == TYPE_SLICE || type == TYPE_IDR || type == TYPE_SLICE_EXTENSION;
   }

@@ -44,25 +44,66 @@ public final class Native {
 
   // Encoder.
 
-  /** Creates an encoder context and returns its handle (0 if memory ran out). */
+  /**
+   * Creates an encoder context.
+   *
+   * @param allocCallback ignored: arrays come from {@link #AllocCallback}; pass null
+   * @param returnCallback ignored; pass null
+   * @param errorCallback ignored: messages go to {@link #ErrorCallback}; pass null
+   * @param debugCallback ignored: messages go to {@link #DebugCallback}; pass null
+   * @return the handle of the context, or 0 if memory ran out
+   */
   public static native long OpenH264TQEncoderCreate(
       Object allocCallback, Object returnCallback, Object errorCallback, Object debugCallback);
 
-  /** Destroys an encoder context; a handle of 0 is ignored. */
+  /**
+   * Destroys an encoder context; a handle of 0 is ignored.
+   *
+   * @param encoderHandle the handle from {@link #OpenH264TQEncoderCreate}
+   */
   public static native void OpenH264TQEncoderDestroy(long encoderHandle);
 
-  /** Stores the base configuration read from the object's getters. */
+  /**
+   * Stores the base configuration read from the object's getters.
+   *
+   * @param handle the encoder's handle
+   * @param configObject the configuration
+   * @return 0, or -1 when the handle or the object is null or a getter failed
+   */
   public static native int OpenH264TQEncoderSetConfig(long handle, EncoderConfig configObject);
 
-  /** Stores the configuration of spatial layer 0 to 3 read from the object's getters. */
+  /**
+   * Stores the configuration of spatial layer 0 to 3 read from the object's getters.
+   *
+   * @param handle the encoder's handle
+   * @param layerObject the layer's configuration
+   * @param layer the layer, 0 to 3; another number stores nothing
+   * @return 0, or -1 when the handle or the object is null or a getter failed
+   */
   public static native int OpenH264TQEncoderSetSpatialLayerConfig(
       long handle, SpatialLayerConfig layerObject, int layer);
 
-  /** Applies the stored configuration to a running encoder. */
+  /**
+   * Applies the stored configuration to a running encoder.
+   *
+   * @param handle the encoder's handle
+   * @param unused not read
+   * @return 0, -1 for a null handle, or OpenH264's error code
+   */
   public static native int OpenH264TQEncoderApplyConfigChanges(long handle, long unused);
 
   /**
-   * Encodes one I420 picture and returns its Annex B bytes, or null when nothing was produced.
+   * Encodes one I420 picture.
+   *
+   * @param encoderHandle the encoder's handle
+   * @param frameWidth the width in pixels
+   * @param frameHeight the height in pixels
+   * @param planes the Y, U and V planes
+   * @param planeStrides the bytes from one row to the next in Y, U and V
+   * @param planeOffsets where Y, U and V start in their arrays
+   * @param unused not read
+   * @param outFrameSize receives the number of bytes produced in element 0
+   * @return the picture's Annex B bytes, or null when nothing was produced
    */
   public static native byte[] OpenH264TQEncoderEncodei420(
       long encoderHandle,
@@ -74,46 +115,109 @@ public final class Native {
       long unused,
       int[] outFrameSize);
 
-  /** Reads the pending key-frame request. */
+  /**
+   * Reads the pending key-frame request.
+   *
+   * @param encoderHandle the encoder's handle
+   * @return the request; above 0 when the next picture is to be an IDR picture
+   */
   public static native long OpenH264TQEncoderGetForceKeyFrame(long encoderHandle);
 
-  /** Sets the key-frame request; a value above 0 makes the next picture an IDR picture. */
+  /**
+   * Sets the key-frame request.
+   *
+   * @param encoderHandle the encoder's handle
+   * @param forceKeyFrameValue above 0 to make the next picture an IDR picture
+   */
   public static native void OpenH264TQEncoderSetForceKeyFrame(
       long encoderHandle, long forceKeyFrameValue);
 
-  /** Reads the bit rate in units of 1024 bit/s, or -1 if the encoder cannot report it. */
+  /**
+   * Reads the bit rate.
+   *
+   * @param encoderHandle the encoder's handle
+   * @return the bit rate in units of 1024 bit/s, or -1 if the encoder cannot report it
+   */
   public static native long OpenH264TQEncoderGetBitrate(long encoderHandle);
 
-  /** Sets the bit rate in units of 1024 bit/s. */
+  /**
+   * Sets the bit rate.
+   *
+   * @param encoderHandle the encoder's handle
+   * @param bitrateKbps the bit rate in units of 1024 bit/s
+   */
   public static native void OpenH264TQEncoderSetBitrate(long encoderHandle, long bitrateKbps);
 
-  /** Sets the complexity mode; returns 0 or OpenH264's error code. */
+  /**
+   * Sets the complexity mode.
+   *
+   * @param encoderHandle the encoder's handle
+   * @param complexityMode the mode as {@link ComplexityMode#value()} numbers it
+   * @return 0 or OpenH264's error code
+   */
   public static native int OpenH264TQEncoderSetComplexityMode(
       long encoderHandle, int complexityMode);
 
   // Decoder.
 
-  /** Creates a decoder context and returns its handle (0 if memory ran out). */
+  /**
+   * Creates a decoder context.
+   *
+   * @param allocCallback ignored: arrays come from {@link #AllocCallback}; pass null
+   * @param returnCallback ignored; pass null
+   * @param errorCallback ignored: messages go to {@link #ErrorCallback}; pass null
+   * @param debugCallback ignored: messages go to {@link #DebugCallback}; pass null
+   * @return the handle of the context, or 0 if memory ran out
+   */
   public static native long OpenH264TQDecoderCreate(
       Object allocCallback, Object returnCallback, Object errorCallback, Object debugCallback);
 
-  /** Destroys a decoder context; a handle of 0 is ignored. */
+  /**
+   * Destroys a decoder context; a handle of 0 is ignored.
+   *
+   * @param decoderHandle the handle from {@link #OpenH264TQDecoderCreate}
+   */
   public static native void OpenH264TQDecoderDestroy(long decoderHandle);
 
-  /** Stores a new decoder configuration; the next decode brings up a fresh decoder. */
+  /**
+   * Stores a new decoder configuration; the next decode brings up a fresh decoder.
+   *
+   * @param decoderHandle the decoder's handle
+   * @param decoderConfigObject the configuration
+   * @return 0, or -1 when the handle or the object is null or a getter failed
+   */
   public static native int OpenH264TQDecoderSetConfig(
       long decoderHandle, DecoderConfig decoderConfigObject);
 
-  /** Reads the key-frame request flag, raised by a failed decode. */
+  /**
+   * Reads the key-frame request flag, raised by a failed decode.
+   *
+   * @param decoderHandle the decoder's handle
+   * @return the flag, not 0 while a key frame is needed
+   */
   public static native long OpenH264TQDecoderGetNeedsKeyFrame(long decoderHandle);
 
-  /** Overwrites the key-frame request flag. */
+  /**
+   * Overwrites the key-frame request flag.
+   *
+   * @param decoderHandle the decoder's handle
+   * @param value the new flag
+   */
   public static native void OpenH264TQDecoderSetNeedsKeyFrame(long decoderHandle, long value);
 
   /**
-   * Decodes a buffer of H.264 bytes. Returns the Y, U and V planes of a finished picture back to
-   * back at the decoder's strides, or null when no picture is ready; a null bitstream means the
-   * stream has ended.
+   * Decodes a buffer of H.264 bytes.
+   *
+   * @param decoderHandle the decoder's handle
+   * @param bitstream Annex B bytes, or null when the stream has ended
+   * @param bitstreamLength the number of bytes to read from {@code bitstream}
+   * @param outWidth receives the picture's width in element 0
+   * @param outHeight receives the picture's height in element 0
+   * @param outStrides receives the strides of Y and of U and V in elements 0 and 1
+   * @param outPlaneSizes receives the sizes of the Y, U and V planes in bytes
+   * @param outPlaneCount receives the number of planes in element 0
+   * @return the Y, U and V planes of a finished picture back to back at the decoder's strides, or
+   *     null when no picture is ready
    */
   public static native byte[] OpenH264TQDecoderDecode(
       long decoderHandle,

@@ -19,14 +19,15 @@ public enum ParameterSetStrategy {
     this.value = value;
   }
 
-  /** Returns the number OpenH264 uses for this strategy. */
+  /** {@return the number OpenH264 uses for this strategy} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the strategy OpenH264 numbers {@code value}.
+   * {@return the strategy OpenH264 numbers {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no strategy has that number
    */
   public static ParameterSetStrategy fromValue(int value) {

@@ -31,14 +31,15 @@ public enum Profile {
     this.value = value;
   }
 
-  /** Returns the profile_idc number of this profile. */
+  /** {@return the profile_idc number of this profile} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the profile whose profile_idc is {@code value}.
+   * {@return the profile whose profile_idc is {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no profile has that number
    */
   public static Profile fromValue(int value) {

@@ -217,6 +217,7 @@ public record SequenceParameterSet(
    * Tells whether {@code constraint_set}{@code n}{@code _flag} is set.
    *
    * @param n 0 to 5
+   * @return true if the flag is set
    * @throws IllegalArgumentException if {@code n} is outside 0 to 5
    */
   public boolean constraintSet(int n) {
@@ -226,27 +227,29 @@ public record SequenceParameterSet(
     return (constraintFlags & (0x80 >> n)) != 0;
   }
 
-  /** Tells whether the VUI gives a frame rate ({@link #frameRate()}). */
+  /** {@return whether the VUI gives a frame rate ({@link #frameRate()})} */
   public boolean hasFrameRate() {
     return timeScale > 0 && numUnitsInTick > 0;
   }
 
   /**
-   * Returns the frame rate the VUI gives: {@code time_scale / (2 * num_units_in_tick)}, since a
-   * tick is one field; 0 when the stream carries no timing information.
+   * {@return the frame rate the VUI gives: {@code time_scale / (2 * num_units_in_tick)}, since a
+   * tick is one field; 0 when the stream carries no timing information}
    */
   public double frameRate() {
     return hasFrameRate() ? timeScale / (2.0 * numUnitsInTick) : 0;
   }
 
-  /** Tells whether the VUI gives a sample aspect ratio ({@link #sarWidth()} and height). */
+  /** {@return whether the VUI gives a sample aspect ratio ({@link #sarWidth()} and height)} */
   public boolean hasAspectRatio() {
     return sarWidth > 0 && sarHeight > 0;
   }
 
   /**
    * Names, in plain words, what in this stream OpenH264 cannot decode (it decodes progressive
-   * 8-bit 4:2:0 Baseline, Main and High streams), or returns null when nothing stands in the way.
+   * 8-bit 4:2:0 Baseline, Main and High streams).
+   *
+   * @return what stands in the way, or null when nothing does
    */
   public String unsupportedFeature() {
     if (!frameMbsOnly) {

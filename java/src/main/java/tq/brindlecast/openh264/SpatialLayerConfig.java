@@ -46,7 +46,7 @@ public class SpatialLayerConfig {
   /** Creates a layer configuration with the default settings. */
   public SpatialLayerConfig() {}
 
-  /** Returns an independent copy of this configuration; the slice array is copied too. */
+  /** {@return an independent copy of this configuration; the slice array is copied too} */
   public SpatialLayerConfig copy() {
     SpatialLayerConfig c = new SpatialLayerConfig();
     c.frameRate = frameRate;
@@ -77,134 +77,165 @@ public class SpatialLayerConfig {
 
   // Getters read by the native library.
 
-  /** Returns the frame rate of this layer in pictures per second. */
+  /** {@return the frame rate of this layer in pictures per second} */
   public float getFrameRate() {
     return frameRate;
   }
 
-  /** Returns the profile_idc; 0 lets the encoder choose. See {@link Profile}. */
+  /** {@return the profile_idc; 0 lets the encoder choose} See {@link Profile}. */
   public int getProfileIdc() {
     return profileIdc.value();
   }
 
-  /** Returns the level number; 0 lets the encoder choose. See {@link Level}. */
+  /** {@return the level number; 0 lets the encoder choose} See {@link Level}. */
   public int getLevelIdc() {
     return levelIdc.value();
   }
 
-  /** Returns the quantisation parameter used when rate control does not choose one. */
+  /** {@return the quantisation parameter used when rate control does not choose one} */
   public int getDLayerQp() {
     return dLayerQp;
   }
 
-  /** Returns the slice mode as OpenH264 numbers it; see {@link SliceMode}. */
+  /** {@return the slice mode as OpenH264 numbers it; see {@link SliceMode}} */
   public int getSliceMode() {
     return sliceMode.value();
   }
 
-  /** Returns the number of slices for {@link SliceMode#FIXED_SLICE_NUMBER}; 0 means automatic. */
+  /** {@return the number of slices for {@link SliceMode#FIXED_SLICE_NUMBER}; 0 means automatic} */
   public int getSliceNum() {
     return sliceNum;
   }
 
-  /** Returns a copy of the 35 macroblock counts per slice used by {@link SliceMode#RASTER}. */
+  /** {@return a copy of the 35 macroblock counts per slice used by {@link SliceMode#RASTER}} */
   public int[] getSliceMBNum() {
     return sliceMBNum.clone();
   }
 
-  /** Returns the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}. */
+  /** {@return the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}} */
   public int getSliceSizeConstraint() {
     return sliceSizeConstraint;
   }
 
-  /** Returns 1 when the video signal type is written, else 0. */
+  /** {@return 1 when the video signal type is written, else 0} */
   public int getVideoSignalTypePresent() {
     return flag(videoSignalTypePresent);
   }
 
-  /** Returns the H.264 video_format code (5: unspecified). */
+  /** {@return the H.264 video_format code (5: unspecified)} */
   public char getVideoFormat() {
     return (char) videoFormat;
   }
 
-  /** Returns 1 when the samples use the full range 0 to 255, else 0. */
+  /** {@return 1 when the samples use the full range 0 to 255, else 0} */
   public int getFullRange() {
     return flag(fullRange);
   }
 
-  /** Returns 1 when the colour description is written, else 0. */
+  /** {@return 1 when the colour description is written, else 0} */
   public int getColorDescriptionPresent() {
     return flag(colorDescriptionPresent);
   }
 
-  /** Returns the H.264 colour_primaries code (2: unspecified). */
+  /** {@return the H.264 colour_primaries code (2: unspecified)} */
   public char getColorPrimaries() {
     return (char) colorPrimaries;
   }
 
-  /** Returns the H.264 transfer_characteristics code (2: unspecified). */
+  /** {@return the H.264 transfer_characteristics code (2: unspecified)} */
   public char getTransferCharacteristics() {
     return (char) transferCharacteristics;
   }
 
-  /** Returns the H.264 matrix_coefficients code (2: unspecified). */
+  /** {@return the H.264 matrix_coefficients code (2: unspecified)} */
   public char getColorMatrix() {
     return (char) colorMatrix;
   }
 
-  /** Returns 1 when the sample aspect ratio is written, else 0. */
+  /** {@return 1 when the sample aspect ratio is written, else 0} */
   public int getAspectRatioPresent() {
     return flag(aspectRatioPresent);
   }
 
-  /** Returns the aspect_ratio_idc; see {@link AspectRatio}. */
+  /** {@return the aspect_ratio_idc; see {@link AspectRatio}} */
   public int getAspectRatio() {
     return aspectRatio.value();
   }
 
-  /** Returns the sample aspect ratio width used with {@link AspectRatio#EXTENDED_SAR}. */
+  /** {@return the sample aspect ratio width used with {@link AspectRatio#EXTENDED_SAR}} */
   public int getAspectRatioExtWidth() {
     return aspectRatioExtWidth;
   }
 
-  /** Returns the sample aspect ratio height used with {@link AspectRatio#EXTENDED_SAR}. */
+  /** {@return the sample aspect ratio height used with {@link AspectRatio#EXTENDED_SAR}} */
   public int getAspectRatioExtHeight() {
     return aspectRatioExtHeight;
   }
 
   // Setters.
 
-  /** Sets the frame rate of this layer; it must be above 0 and finite. */
+  /**
+   * Sets the frame rate of this layer; it must be above 0 and finite.
+   *
+   * @param frameRate the frame rate of this layer; it must be above 0 and finite
+   * @return this configuration
+   */
   public SpatialLayerConfig setFrameRate(float frameRate) {
     this.frameRate = Checks.positiveFinite("frameRate", frameRate);
     return this;
   }
 
-  /** Sets the profile, or {@link Profile#AUTO} to let the encoder choose. */
+  /**
+   * Sets the profile, or {@link Profile#AUTO} to let the encoder choose.
+   *
+   * @param profileIdc the profile, or {@link Profile#AUTO} to let the encoder choose
+   * @return this configuration
+   */
   public SpatialLayerConfig setProfileIdc(Profile profileIdc) {
     this.profileIdc = Checks.notNull("profileIdc", profileIdc);
     return this;
   }
 
-  /** Sets the level, or {@link Level#AUTO} to let the encoder choose. */
+  /**
+   * Sets the level, or {@link Level#AUTO} to let the encoder choose.
+   *
+   * @param levelIdc the level, or {@link Level#AUTO} to let the encoder choose
+   * @return this configuration
+   */
   public SpatialLayerConfig setLevelIdc(Level levelIdc) {
     this.levelIdc = Checks.notNull("levelIdc", levelIdc);
     return this;
   }
 
-  /** Sets the quantisation parameter used when rate control does not choose one, 0 to 51. */
+  /**
+   * Sets the quantisation parameter used when rate control does not choose one, 0 to 51.
+   *
+   * @param dLayerQp the quantisation parameter used when rate control does not choose one, 0 to 51
+   * @return this configuration
+   */
   public SpatialLayerConfig setDLayerQp(int dLayerQp) {
     this.dLayerQp = Checks.inRange("dLayerQp", dLayerQp, 0, EncoderConfig.MAX_QP);
     return this;
   }
 
-  /** Sets the slice mode. */
+  /**
+   * Sets the slice mode.
+   *
+   * @param sliceMode the slice mode
+   * @return this configuration
+   */
   public SpatialLayerConfig setSliceMode(SliceMode sliceMode) {
     this.sliceMode = Checks.notNull("sliceMode", sliceMode);
     return this;
   }
 
-  /** Sets the slice count for {@link SliceMode#FIXED_SLICE_NUMBER}, 0 or more (0: automatic). */
+  /**
+   * Sets the slice count for {@link SliceMode#FIXED_SLICE_NUMBER}, 0 or more (0: automatic).
+   *
+   * @param sliceNum the slice count for {@link SliceMode#FIXED_SLICE_NUMBER}, 0 or more (0:
+   *     automatic)
+   * @return this configuration
+   */
   public SpatialLayerConfig setSliceNum(int sliceNum) {
     this.sliceNum = Checks.atLeast("sliceNum", sliceNum, 0);
     return this;
@@ -213,6 +244,9 @@ public class SpatialLayerConfig {
   /**
    * Sets the macroblock count of each slice for {@link SliceMode#RASTER}. The array must have
    * exactly 35 entries, none negative; it is copied.
+   *
+   * @param sliceMBNum the macroblock count of each slice for {@link SliceMode#RASTER}
+   * @return this configuration
    */
   public SpatialLayerConfig setSliceMBNum(int[] sliceMBNum) {
     Checks.notNull("sliceMBNum", sliceMBNum);
@@ -231,75 +265,141 @@ public class SpatialLayerConfig {
     return this;
   }
 
-  /** Sets the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}, 0 or more. */
+  /**
+   * Sets the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}, 0 or more.
+   *
+   * @param sliceSizeConstraint the largest slice in bytes for {@link SliceMode#SIZE_LIMITED}, 0 or
+   *     more
+   * @return this configuration
+   */
   public SpatialLayerConfig setSliceSizeConstraint(int sliceSizeConstraint) {
     this.sliceSizeConstraint = Checks.atLeast("sliceSizeConstraint", sliceSizeConstraint, 0);
     return this;
   }
 
-  /** Sets whether the video signal type (format, range, colour description) is written. */
+  /**
+   * Sets whether the video signal type (format, range, colour description) is written.
+   *
+   * @param videoSignalTypePresent whether the video signal type (format, range, colour description)
+   *     is written
+   * @return this configuration
+   */
   public SpatialLayerConfig setVideoSignalTypePresent(boolean videoSignalTypePresent) {
     this.videoSignalTypePresent = videoSignalTypePresent;
     return this;
   }
 
-  /** Sets the H.264 video_format code, 0 to 7 (a 3-bit field; 5 means unspecified). */
+  /**
+   * Sets the H.264 video_format code, 0 to 7 (a 3-bit field; 5 means unspecified).
+   *
+   * @param videoFormat the H.264 video_format code, 0 to 7 (a 3-bit field; 5 means unspecified)
+   * @return this configuration
+   */
   public SpatialLayerConfig setVideoFormat(int videoFormat) {
     this.videoFormat = Checks.inRange("videoFormat", videoFormat, 0, 7);
     return this;
   }
 
-  /** Sets whether the samples use the full range 0 to 255 instead of 16 to 235. */
+  /**
+   * Sets whether the samples use the full range 0 to 255 instead of 16 to 235.
+   *
+   * @param fullRange whether the samples use the full range 0 to 255 instead of 16 to 235
+   * @return this configuration
+   */
   public SpatialLayerConfig setFullRange(boolean fullRange) {
     this.fullRange = fullRange;
     return this;
   }
 
-  /** Sets whether the colour description (primaries, transfer, matrix) is written. */
+  /**
+   * Sets whether the colour description (primaries, transfer, matrix) is written.
+   *
+   * @param colorDescriptionPresent whether the colour description (primaries, transfer, matrix) is
+   *     written
+   * @return this configuration
+   */
   public SpatialLayerConfig setColorDescriptionPresent(boolean colorDescriptionPresent) {
     this.colorDescriptionPresent = colorDescriptionPresent;
     return this;
   }
 
-  /** Sets the H.264 colour_primaries code, 0 to 255 (1: BT.709, 2: unspecified). */
+  /**
+   * Sets the H.264 colour_primaries code, 0 to 255 (1: BT.709, 2: unspecified).
+   *
+   * @param colorPrimaries the H.264 colour_primaries code, 0 to 255 (1: BT.709, 2: unspecified)
+   * @return this configuration
+   */
   public SpatialLayerConfig setColorPrimaries(int colorPrimaries) {
     this.colorPrimaries = Checks.inRange("colorPrimaries", colorPrimaries, 0, 255);
     return this;
   }
 
-  /** Sets the H.264 transfer_characteristics code, 0 to 255 (1: BT.709, 2: unspecified). */
+  /**
+   * Sets the H.264 transfer_characteristics code, 0 to 255 (1: BT.709, 2: unspecified).
+   *
+   * @param transferCharacteristics the H.264 transfer_characteristics code, 0 to 255 (1: BT.709, 2:
+   *     unspecified)
+   * @return this configuration
+   */
   public SpatialLayerConfig setTransferCharacteristics(int transferCharacteristics) {
     this.transferCharacteristics =
         Checks.inRange("transferCharacteristics", transferCharacteristics, 0, 255);
     return this;
   }
 
-  /** Sets the H.264 matrix_coefficients code, 0 to 255 (1: BT.709, 2: unspecified). */
+  /**
+   * Sets the H.264 matrix_coefficients code, 0 to 255 (1: BT.709, 2: unspecified).
+   *
+   * @param colorMatrix the H.264 matrix_coefficients code, 0 to 255 (1: BT.709, 2: unspecified)
+   * @return this configuration
+   */
   public SpatialLayerConfig setColorMatrix(int colorMatrix) {
     this.colorMatrix = Checks.inRange("colorMatrix", colorMatrix, 0, 255);
     return this;
   }
 
-  /** Sets whether the sample aspect ratio is written. */
+  /**
+   * Sets whether the sample aspect ratio is written.
+   *
+   * @param aspectRatioPresent whether the sample aspect ratio is written
+   * @return this configuration
+   */
   public SpatialLayerConfig setAspectRatioPresent(boolean aspectRatioPresent) {
     this.aspectRatioPresent = aspectRatioPresent;
     return this;
   }
 
-  /** Sets the sample aspect ratio. */
+  /**
+   * Sets the sample aspect ratio.
+   *
+   * @param aspectRatio the sample aspect ratio
+   * @return this configuration
+   */
   public SpatialLayerConfig setAspectRatio(AspectRatio aspectRatio) {
     this.aspectRatio = Checks.notNull("aspectRatio", aspectRatio);
     return this;
   }
 
-  /** Sets the sample aspect ratio width for {@link AspectRatio#EXTENDED_SAR}, 0 to 65535. */
+  /**
+   * Sets the sample aspect ratio width for {@link AspectRatio#EXTENDED_SAR}, 0 to 65535.
+   *
+   * @param aspectRatioExtWidth the sample aspect ratio width for {@link AspectRatio#EXTENDED_SAR},
+   *     0 to 65535
+   * @return this configuration
+   */
   public SpatialLayerConfig setAspectRatioExtWidth(int aspectRatioExtWidth) {
     this.aspectRatioExtWidth =
         Checks.inRange("aspectRatioExtWidth", aspectRatioExtWidth, 0, 0xFFFF);
     return this;
   }
 
-  /** Sets the sample aspect ratio height for {@link AspectRatio#EXTENDED_SAR}, 0 to 65535. */
+  /**
+   * Sets the sample aspect ratio height for {@link AspectRatio#EXTENDED_SAR}, 0 to 65535.
+   *
+   * @param aspectRatioExtHeight the sample aspect ratio height for {@link
+   *     AspectRatio#EXTENDED_SAR}, 0 to 65535
+   * @return this configuration
+   */
   public SpatialLayerConfig setAspectRatioExtHeight(int aspectRatioExtHeight) {
     this.aspectRatioExtHeight =
         Checks.inRange("aspectRatioExtHeight", aspectRatioExtHeight, 0, 0xFFFF);

@@ -73,6 +73,8 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
   /**
    * Opens an Annex B file.
    *
+   * @param file the Annex B file
+   * @return a decoder of the file's pictures
    * @throws IOException if the file cannot be opened
    * @throws CodecException if the decoder could not be created
    */
@@ -89,6 +91,8 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
   /**
    * Decodes a whole Annex B file and hands each picture to {@code consumer}, in display order.
    *
+   * @param file the Annex B file
+   * @param consumer receives each picture
    * @return the number of pictures
    * @throws IOException if the file cannot be read
    * @throws CodecException if an access unit could not be decoded (after the pictures that did
@@ -104,6 +108,8 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
    * Decodes a whole Annex B stream and hands each picture to {@code consumer}, in display order;
    * the stream is closed at the end.
    *
+   * @param annexB the stream
+   * @param consumer receives each picture
    * @return the number of pictures
    * @throws IOException if the stream cannot be read
    * @throws CodecException if an access unit could not be decoded (after the pictures that did
@@ -184,17 +190,17 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
     return ready.poll();
   }
 
-  /** Returns the number of access units read so far. */
+  /** {@return the number of access units read so far} */
   public int accessUnits() {
     return accessUnits;
   }
 
-  /** Returns the number of access units that could not be decoded so far. */
+  /** {@return the number of access units that could not be decoded so far} */
   public int failedAccessUnits() {
     return failed;
   }
 
-  /** Returns why the first failed access unit failed, when known; otherwise null. */
+  /** {@return why the first failed access unit failed, when known; otherwise null} */
   public String failureReason() {
     return failureReason;
   }

@@ -19,14 +19,15 @@ public enum UsageType {
     this.value = value;
   }
 
-  /** Returns the number OpenH264 uses for this usage type. */
+  /** {@return the number OpenH264 uses for this usage type} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the usage type OpenH264 numbers {@code value}.
+   * {@return the usage type OpenH264 numbers {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no usage type has that number
    */
   public static UsageType fromValue(int value) {

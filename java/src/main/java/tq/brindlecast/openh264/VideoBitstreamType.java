@@ -13,14 +13,15 @@ public enum VideoBitstreamType {
     this.value = value;
   }
 
-  /** Returns the number OpenH264 uses for this type. */
+  /** {@return the number OpenH264 uses for this type} */
   public int value() {
     return value;
   }
 
   /**
-   * Returns the type OpenH264 numbers {@code value}.
+   * {@return the type OpenH264 numbers {@code value}}
    *
+   * @param value a number as OpenH264 uses it
    * @throws IllegalArgumentException if no type has that number
    */
   public static VideoBitstreamType fromValue(int value) {

@@ -78,6 +78,7 @@ public final class VideoWriter implements Closeable {
    * @param width the picture width: even, at least 16
    * @param height the picture height: even, at least 16
    * @param fps pictures per second
+   * @return the writer
    * @throws IllegalArgumentException if a size or the frame rate is out of range
    * @throws IOException if the temporary file cannot be created
    */
@@ -95,6 +96,7 @@ public final class VideoWriter implements Closeable {
    * @param width the picture width: even, at least 16
    * @param height the picture height: even, at least 16
    * @param fps pictures per second
+   * @return the writer
    * @throws IllegalArgumentException if a size or the frame rate is out of range
    */
   public static VideoWriter toMp4(OutputStream out, int width, int height, double fps) {
@@ -109,6 +111,7 @@ public final class VideoWriter implements Closeable {
    * @param width the picture width: even, at least 16
    * @param height the picture height: even, at least 16
    * @param fps pictures per second, for the encoder's rate control
+   * @return the writer
    * @throws IllegalArgumentException if a size or the frame rate is out of range
    * @throws IOException if the temporary file cannot be created
    */
@@ -135,6 +138,7 @@ public final class VideoWriter implements Closeable {
    * @param width the picture width: even, at least 16
    * @param height the picture height: even, at least 16
    * @param fps pictures per second, for the encoder's rate control
+   * @return the writer
    * @throws IllegalArgumentException if a size or the frame rate is out of range
    */
   public static VideoWriter toAnnexB(OutputStream out, int width, int height, double fps) {
@@ -164,6 +168,9 @@ public final class VideoWriter implements Closeable {
    * The bit rate a writer starts with: about 0.074 bit per pixel, 2000 units of 1024 bit/s at
    * 1280x720 and 30 pictures/s, and at least 64.
    *
+   * @param width the picture width in pixels
+   * @param height the picture height in pixels
+   * @param fps pictures per second
    * @return units of 1024 bit/s
    */
   public static int defaultBitrate(int width, int height, double fps) {
@@ -196,27 +203,49 @@ public final class VideoWriter implements Closeable {
     return this;
   }
 
-  /** Encodes an image, one frame interval after the previous picture. */
+  /**
+   * Encodes an image, one frame interval after the previous picture.
+   *
+   * @param image the image
+   * @throws IOException if the output cannot be written
+   */
   public void write(BufferedImage image) throws IOException {
     encode(convert(image), 0, false);
   }
 
-  /** Encodes an image shown at a time stamp in microseconds, later than the previous one. */
+  /**
+   * Encodes an image shown at a time stamp in microseconds, later than the previous one.
+   *
+   * @param image the image
+   * @param timestampMicros when it is shown, in microseconds
+   * @throws IOException if the output cannot be written
+   */
   public void write(BufferedImage image, long timestampMicros) throws IOException {
     encode(convert(image), timestampMicros, true);
   }
 
-  /** Encodes a picture, one frame interval after the previous picture. */
+  /**
+   * Encodes a picture, one frame interval after the previous picture.
+   *
+   * @param picture the picture
+   * @throws IOException if the output cannot be written
+   */
   public void write(I420Picture picture) throws IOException {
     encode(checkSize(picture), 0, false);
   }
 
-  /** Encodes a picture shown at a time stamp in microseconds, later than the previous one. */
+  /**
+   * Encodes a picture shown at a time stamp in microseconds, later than the previous one.
+   *
+   * @param picture the picture
+   * @param timestampMicros when it is shown, in microseconds
+   * @throws IOException if the output cannot be written
+   */
   public void write(I420Picture picture, long timestampMicros) throws IOException {
     encode(checkSize(picture), timestampMicros, true);
   }
 
-  /** The number of pictures written to the video so far. */
+  /** {@return the number of pictures written to the video so far} */
   public int pictureCount() {
     return pictures;
   }

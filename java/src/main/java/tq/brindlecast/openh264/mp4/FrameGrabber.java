@@ -31,6 +31,7 @@ public final class FrameGrabber implements AutoCloseable {
   /**
    * Grabs pictures from an open reader, which the grabber closes when it is closed.
    *
+   * @param reader the reader
    * @throws NullPointerException if {@code reader} is null
    * @throws tq.brindlecast.openh264.CodecException if no decoder could be created
    */
@@ -42,6 +43,8 @@ public final class FrameGrabber implements AutoCloseable {
   /**
    * Opens an MP4 file for grabbing.
    *
+   * @param file the MP4 file
+   * @return the grabber
    * @throws Mp4FormatException if it holds no H.264 video track that can be read
    * @throws IOException if the file cannot be read
    */
@@ -55,13 +58,13 @@ public final class FrameGrabber implements AutoCloseable {
     }
   }
 
-  /** The video track the pictures come from. */
+  /** {@return the video track the pictures come from} */
   public Mp4Track track() {
     return reader.videoTrack();
   }
 
   /**
-   * Returns the picture shown at a time.
+   * {@return the picture shown at a time}
    *
    * @param seconds the time from the start of the presentation
    * @throws IllegalArgumentException if no picture is shown then (before 0, after the end, NaN)
@@ -84,7 +87,7 @@ public final class FrameGrabber implements AutoCloseable {
   }
 
   /**
-   * Returns the n-th picture shown.
+   * {@return the n-th picture shown}
    *
    * @param n its place in presentation order, from 0
    * @throws IndexOutOfBoundsException if there is no such picture
@@ -127,8 +130,10 @@ public final class FrameGrabber implements AutoCloseable {
   }
 
   /**
-   * Returns the picture shown at a time as an RGB image.
+   * {@return the picture shown at a time as an RGB image}
    *
+   * @param seconds the time from the start of the presentation
+   * @throws IOException if the file cannot be read
    * @see #pictureAt(double)
    */
   public BufferedImage imageAt(double seconds) throws IOException {
@@ -136,8 +141,10 @@ public final class FrameGrabber implements AutoCloseable {
   }
 
   /**
-   * Returns the n-th picture shown as an RGB image.
+   * {@return the n-th picture shown as an RGB image}
    *
+   * @param n the place in presentation order, from 0
+   * @throws IOException if the file cannot be read
    * @see #picture(int)
    */
   public BufferedImage image(int n) throws IOException {

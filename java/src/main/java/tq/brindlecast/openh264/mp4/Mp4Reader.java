@@ -58,6 +58,8 @@ public final class Mp4Reader implements Closeable {
   /**
    * Opens an MP4 file.
    *
+   * @param file the MP4 file
+   * @return the reader
    * @throws Mp4FormatException if it holds no H.264 video track that can be read
    * @throws IOException if the file cannot be read
    */
@@ -70,6 +72,8 @@ public final class Mp4Reader implements Closeable {
    * Reads an MP4 file from a channel, which the reader closes when it is closed (also when this
    * fails).
    *
+   * @param channel the channel
+   * @return the reader
    * @throws Mp4FormatException if it holds no H.264 video track that can be read
    * @throws IOException if the channel cannot be read
    */
@@ -87,6 +91,8 @@ public final class Mp4Reader implements Closeable {
   /**
    * Reads an MP4 file held in memory; the array is not copied, so leave it unchanged.
    *
+   * @param file the whole file
+   * @return the reader
    * @throws Mp4FormatException if it holds no H.264 video track that can be read
    */
   public static Mp4Reader of(byte[] file) throws Mp4FormatException {
@@ -100,7 +106,7 @@ public final class Mp4Reader implements Closeable {
     }
   }
 
-  /** The H.264 video track. */
+  /** {@return the H.264 video track} */
   public Mp4Track videoTrack() {
     return track;
   }

@@ -36,73 +36,73 @@ public final class Mp4Track {
     this.pictures = shown.stream().mapToInt(Integer::intValue).toArray();
   }
 
-  /** The track's ID in the file. */
+  /** {@return the track's ID in the file} */
   public int trackId() {
     return track.trackId();
   }
 
-  /** The sample entry's four-character code: "avc1" or "avc3". */
+  /** {@return the sample entry's four-character code: "avc1" or "avc3"} */
   public String codec() {
     return entry().codec();
   }
 
-  /** The picture width the sample entry declares, in pixels. */
+  /** {@return the picture width the sample entry declares, in pixels} */
   public int width() {
     return entry().width();
   }
 
-  /** The picture height the sample entry declares, in pixels. */
+  /** {@return the picture height the sample entry declares, in pixels} */
   public int height() {
     return entry().height();
   }
 
-  /** The profile_idc byte of the avcC record (66 Baseline, 77 Main, 100 High...). */
+  /** {@return the profile_idc byte of the avcC record (66 Baseline, 77 Main, 100 High...)} */
   public int profileIdc() {
     return entry().profileIdc();
   }
 
-  /** The profile compatibility byte of the avcC record (the constraint flags). */
+  /** {@return the profile compatibility byte of the avcC record (the constraint flags)} */
   public int profileCompatibility() {
     return entry().profileCompatibility();
   }
 
-  /** The level_idc byte of the avcC record (31 for level 3.1). */
+  /** {@return the level_idc byte of the avcC record (31 for level 3.1)} */
   public int levelIdc() {
     return entry().levelIdc();
   }
 
-  /** How many bytes precede each NAL unit in a sample: 1, 2 or 4. */
+  /** {@return how many bytes precede each NAL unit in a sample: 1, 2 or 4} */
   public int nalLengthSize() {
     return entry().nalLengthSize();
   }
 
-  /** The sequence parameter sets of the avcC record, without start codes (copies). */
+  /** {@return the sequence parameter sets of the avcC record, without start codes (copies)} */
   public List<byte[]> sequenceParameterSets() {
     return copies(entry().sequenceParameterSets());
   }
 
-  /** The picture parameter sets of the avcC record, without start codes (copies). */
+  /** {@return the picture parameter sets of the avcC record, without start codes (copies)} */
   public List<byte[]> pictureParameterSets() {
     return copies(entry().pictureParameterSets());
   }
 
-  /** Ticks per second of the track's times. */
+  /** {@return ticks per second of the track's times} */
   public long timescale() {
     return track.timescale();
   }
 
-  /** Whether samples came from movie fragments ({@code moof}). */
+  /** {@return whether samples came from movie fragments ({@code moof})} */
   public boolean fragmented() {
     return fragmented;
   }
 
-  /** The number of samples. */
+  /** {@return the number of samples} */
   public int sampleCount() {
     return samples.count();
   }
 
   /**
-   * Returns a sample.
+   * {@return a sample}
    *
    * @param index its place in decode order, from 0
    * @throws IndexOutOfBoundsException if there is no such sample
@@ -115,9 +115,10 @@ public final class Mp4Track {
   }
 
   /**
-   * Returns the last sync sample at or before a sample in decode order, where decoding must
-   * start to reach it, or -1 when there is none.
+   * {@return the last sync sample at or before a sample in decode order, where decoding must start
+   * to reach it, or -1 when there is none}
    *
+   * @param index the sample's place in decode order, from 0
    * @throws IndexOutOfBoundsException if there is no such sample
    */
   public int syncSampleAtOrBefore(int index) {
@@ -130,13 +131,13 @@ public final class Mp4Track {
     return -1;
   }
 
-  /** The number of pictures shown: samples the edit list does not leave out. */
+  /** {@return the number of pictures shown: samples the edit list does not leave out} */
   public int pictureCount() {
     return pictures.length;
   }
 
   /**
-   * Returns the sample of the n-th picture shown.
+   * {@return the sample of the n-th picture shown}
    *
    * @param n its place in presentation order, from 0
    * @throws IndexOutOfBoundsException if there is no such picture
@@ -147,9 +148,9 @@ public final class Mp4Track {
   }
 
   /**
-   * Returns the place in presentation order of the picture shown at a time: the last picture
-   * whose presentation time is not after it, or -1 when the time is before the first picture or
-   * after the last one ends.
+   * {@return the place in presentation order of the picture shown at a time: the last picture whose
+   * presentation time is not after it, or -1 when the time is before the first picture or after the
+   * last one ends}
    *
    * @param time the time in ticks
    */
@@ -169,17 +170,27 @@ public final class Mp4Track {
     return found < 0 || time >= end(found) ? -1 : found;
   }
 
-  /** The time the last picture ends, in ticks: the presentation's duration. */
+  /** {@return the time the last picture ends, in ticks: the presentation's duration} */
   public long duration() {
     return pictures.length == 0 ? 0 : end(pictures.length - 1);
   }
 
-  /** Converts ticks to seconds. */
+  /**
+   * Converts ticks to seconds.
+   *
+   * @param ticks a time in ticks
+   * @return the time in seconds
+   */
   public double toSeconds(long ticks) {
     return (double) ticks / track.timescale();
   }
 
-  /** Converts seconds to ticks, rounding down. */
+  /**
+   * Converts seconds to ticks, rounding down.
+   *
+   * @param seconds a time in seconds
+   * @return the time in ticks
+   */
   public long toTicks(double seconds) {
     return (long) Math.floor(seconds * track.timescale());
   }

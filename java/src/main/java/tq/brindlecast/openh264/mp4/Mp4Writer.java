@@ -114,6 +114,7 @@ public final class Mp4Writer implements Closeable {
    * @param height the picture height in pixels
    * @param frameRate pictures per second: the interval of pictures written without a time stamp,
    *     and the time scale's base
+   * @return the writer
    * @throws IllegalArgumentException if a size or the frame rate is out of range
    * @throws IOException if the temporary file cannot be created
    */
@@ -132,6 +133,7 @@ public final class Mp4Writer implements Closeable {
    * @param width the picture width in pixels
    * @param height the picture height in pixels
    * @param frameRate pictures per second, as for {@link #toFile}
+   * @return the writer
    * @throws IllegalArgumentException if a size or the frame rate is out of range
    */
   public static Mp4Writer toStream(OutputStream out, int width, int height, double frameRate) {
@@ -332,7 +334,7 @@ public final class Mp4Writer implements Closeable {
     }
   }
 
-  /** The number of pictures written so far. */
+  /** {@return the number of pictures written so far} */
   public int pictureCount() {
     return pictures;
   }
