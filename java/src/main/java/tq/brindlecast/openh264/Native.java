@@ -232,17 +232,27 @@ public final class Native {
   // OpenH264.
 
   /**
-   * Loads OpenH264 for the codecs: the file named (a path, or a file name looked up on the library
-   * search path), or when null or empty the first supported release its search finds. Returns null
-   * once a release is loaded, by this call or an earlier one; otherwise the report of every
-   * attempt with its reason.
+   * Loads OpenH264 for the codecs. The loader calls this once; later calls change nothing.
+   *
+   * @param requestedFile the file to load (a path, or a file name looked up on the library search
+   *     path), the only one tried; null or empty to search for the newest supported release
+   * @return null once a release is loaded, by this call or an earlier one; otherwise the report of
+   *     every attempt with its reason
    */
   public static native String OpenH264TQLibraryLoad(String requestedFile);
 
-  /** The release of the loaded OpenH264, e.g. "2.6.0", or null before one is loaded. */
+  /**
+   * Tells which OpenH264 release was loaded.
+   *
+   * @return the release, e.g. "2.6.0", or null before one is loaded
+   */
   public static native String OpenH264TQLibraryRelease();
 
-  /** The file the loaded OpenH264 came from, or null before one is loaded. */
+  /**
+   * Tells where the loaded OpenH264 came from.
+   *
+   * @return the file's path, or null before one is loaded
+   */
   public static native String OpenH264TQLibraryFile();
 
   /**
