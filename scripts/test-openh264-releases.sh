@@ -24,7 +24,7 @@ check_release() {
   folder=$(dirname "$file")
   echo "== OpenH264 $release: integration driver, found as $(basename "$file") on the library path"
   LD_LIBRARY_PATH=$folder tests/integration/run-integration.sh "$work/integration-$release" \
-    build/tests/integration/tq_integration_driver | tee "$work/integration-$release.log"
+    "$PWD/build/tests/integration/tq_integration_driver" | tee "$work/integration-$release.log"
   grep -q "OpenH264 $release from $file" "$work/integration-$release.log" || {
     echo "the driver did not run with OpenH264 $release from $file"
     return 1

@@ -12,9 +12,11 @@ import java.time.Duration;
 import java.time.Instant;
 import java.util.ArrayList;
 import java.util.List;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
+@Tag("release-matrix")
 class NativeLoaderTest {
   /** Records what it is asked to load and fails on request. */
   private static final class FakeLoader implements NativeLoader.Loader {
@@ -121,6 +123,19 @@ class NativeLoaderTest {
     assertTrue(text.contains(OpenH264Library.FILE_PROPERTY), text);
     assertEquals(
         List.of("file /missing/lib.so", "library tqh264bridge"), loader.attempts);
+  }
+
+  @Test
+  void theOpenH264TheUserNamesIsTheOneLoaded() throws Exception {
+    String property = System.getProperty(OpenH264Library.FILE_PROPERTY);
+    String variable = System.getenv(OpenH264Library.FILE_ENVIRONMENT_VARIABLE);
+    String named = property != null && !property.isEmpty() ? property : variable;
+    Path loaded = Path.of(OpenH264Library.file()).toRealPath();
+    if (named != null && !named.isEmpty()) {
+      assertEquals(Path.of(named).toRealPath(), loaded);
+    }
+    assertTrue(OpenH264Library.release().matches("(1\\.[78]|2\\.[0-6])\\.\\d+"),
+        OpenH264Library.release() + " from " + loaded);
   }
 
   @Test
