@@ -15,12 +15,12 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.ImageConversions;
-import tq.brindlecast.openh264.VideoWriter;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
+import tq.brindlecast.openh264.video.VideoWriter;
 
 /**
  * What writing MP4 and converting images add to encoding, in one JVM on one thread. Each pass

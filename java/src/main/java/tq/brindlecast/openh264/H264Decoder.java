@@ -2,6 +2,9 @@ package tq.brindlecast.openh264;
 
 import java.util.Arrays;
 import java.util.Objects;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /**
  * Decodes H.264 (Annex B) into I420 pictures with OpenH264.

@@ -7,6 +7,7 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
+import tq.brindlecast.openh264.video.VideoWriter;
 
 /**
  * Writes the MP4s the browser test plays, a progressive file and a fragmented stream, from

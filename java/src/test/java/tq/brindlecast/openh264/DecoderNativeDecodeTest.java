@@ -9,6 +9,7 @@ import java.util.Arrays;
 import java.util.List;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** What Decode accepts and what it writes, on the real OpenH264. */
 class DecoderNativeDecodeTest {

@@ -1,6 +1,8 @@
 package tq.brindlecast.openh264;
 
 import java.io.ByteArrayOutputStream;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** Reads the few syntax elements of slice and parameter set headers the tests need. */
 final class SliceHeaders {

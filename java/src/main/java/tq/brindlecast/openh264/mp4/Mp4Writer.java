@@ -8,9 +8,9 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Objects;
-import tq.brindlecast.openh264.EncodedFrame;
-import tq.brindlecast.openh264.NalUnit;
-import tq.brindlecast.openh264.SequenceParameterSet;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /**
  * Writes H.264 pictures into an MP4 file with one video track.

@@ -3,13 +3,13 @@ package tq.brindlecast.openh264.tool;
 import java.io.IOException;
 import java.io.InputStream;
 import java.util.Set;
-import tq.brindlecast.openh264.AccessUnitReader;
-import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
 import tq.brindlecast.openh264.H264Decoder;
-import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 
 /** {@code decode}: an Annex B file or an MP4's H.264 track to Y4M, an access unit at a time. */

@@ -5,7 +5,7 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.util.Locale;
 import java.util.Map;
-import tq.brindlecast.openh264.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
 
 /**

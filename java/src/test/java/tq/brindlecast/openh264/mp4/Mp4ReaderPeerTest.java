@@ -19,12 +19,13 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
-import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.ImageConversions;
-import tq.brindlecast.openh264.NalUnit;
 import tq.brindlecast.openh264.OpenH264Release;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.video.FrameGrabber;
 
 /** MP4 files that ffmpeg writes, read here and compared with what ffprobe and ffmpeg see. */
 class Mp4ReaderPeerTest {

@@ -20,7 +20,7 @@ import java.util.function.IntPredicate;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.H264Decoder;
-import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** MP4 files made by ffmpeg, what ffmpeg and ffprobe make of them, and a box walker for edits. */
 final class Mp4TestFiles {

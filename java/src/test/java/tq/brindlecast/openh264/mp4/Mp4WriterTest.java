@@ -15,8 +15,8 @@ import java.util.List;
 import java.util.Map;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /** The MP4s we write, as ffprobe and ffmpeg read them. */
 class Mp4WriterTest {

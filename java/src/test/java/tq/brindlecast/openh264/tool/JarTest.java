@@ -132,6 +132,7 @@ class JarTest {
         import javax.imageio.ImageIO;
         import tq.brindlecast.openh264.*;
         import tq.brindlecast.openh264.mp4.*;
+        import tq.brindlecast.openh264.video.*;
 
         public class ReadmeExamples {
           public static void main(String[] args) throws Exception {

@@ -19,13 +19,13 @@ import java.util.Random;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
-import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.NalUnit;
-import tq.brindlecast.openh264.SequenceParameterSet;
 import tq.brindlecast.openh264.X264Streams;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /** The tool keeps its inputs, reports every failure as one, and says why it refuses. */
 class ToolRulesTest {

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.video;
 
 import java.awt.image.BufferedImage;
 import java.io.BufferedOutputStream;
@@ -10,6 +10,13 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.util.Objects;
+import tq.brindlecast.openh264.EncoderConfig;
+import tq.brindlecast.openh264.H264Encoder;
+import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.ParameterSetStrategy;
+import tq.brindlecast.openh264.RateControlMode;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
 
 /**

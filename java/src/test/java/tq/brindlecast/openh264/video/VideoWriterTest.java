@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.video;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
@@ -11,6 +11,11 @@ import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.EncoderConfig;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.Refusals;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
 
 /** Pictures to video in three lines: what ffmpeg reads back from each kind of output. */

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 /**
  * Where one NAL unit lies in an H.264 byte stream, and its type from the header byte.

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.video;
 
 import java.io.IOException;
 import java.io.InputStream;
@@ -9,6 +9,13 @@ import java.util.Iterator;
 import java.util.NoSuchElementException;
 import java.util.Objects;
 import java.util.function.Consumer;
+import tq.brindlecast.openh264.CodecException;
+import tq.brindlecast.openh264.DecodeResult;
+import tq.brindlecast.openh264.DecodedPicture;
+import tq.brindlecast.openh264.DecoderConfig;
+import tq.brindlecast.openh264.H264Decoder;
+import tq.brindlecast.openh264.MessageListener;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
 
 /**
  * Decodes a whole H.264 Annex B stream or file into its pictures, in display order: it cuts the
