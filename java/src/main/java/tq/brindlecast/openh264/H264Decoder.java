@@ -319,7 +319,7 @@ public final class H264Decoder implements AutoCloseable {
     int start = AnnexB.findStartCode(data, 0, length);
     while (start >= 0 && start + 3 < length) {
       int header = start + 3;
-      int type = data[header] & 0x1F;
+      int type = NalUnit.typeOf(data[header]);
       if (type == NalUnit.TYPE_SLICE || type == NalUnit.TYPE_IDR
           || type == NalUnit.TYPE_SLICE_EXTENSION) {
         return;

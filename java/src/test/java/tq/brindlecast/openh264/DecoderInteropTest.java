@@ -81,7 +81,7 @@ class DecoderInteropTest {
     assertEquals(FRAMES, sliced.size(), "one access unit per picture");
     List<Integer> types =
         AnnexB.nalUnits(sliced.get(1)).stream().map(NalUnit::type).toList();
-    assertEquals(4, types.stream().filter(type -> type == 1 || type == 5).count(), "" + types);
+    assertEquals(4, types.stream().filter(type -> type == NalUnit.TYPE_SLICE || type == NalUnit.TYPE_IDR).count(), "" + types);
     for (StreamSamples sample : samples) {
       for (byte[] unit : sample.accessUnits()) {
         assertNotEquals(1, SliceHeaders.firstSliceType(unit), sample + " has a B picture");

@@ -7,6 +7,7 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /**
  * H.264 test streams made by ffmpeg with libx264 from its moving test pattern, and the pictures
@@ -66,7 +67,7 @@ public final class StreamSamples {
     List<byte[]> units = accessUnits();
     byte[] first = units.get(0);
     for (int i = 0; i + 4 < first.length; i++) {
-      if (first[i] == 0 && first[i + 1] == 0 && first[i + 2] == 1 && (first[i + 3] & 0x1F) == 7) {
+      if (first[i] == 0 && first[i + 1] == 0 && first[i + 2] == 1 && NalUnit.typeOf(first[i + 3]) == NalUnit.TYPE_SPS) {
         return first[i + 4] & 0xFF;
       }
     }

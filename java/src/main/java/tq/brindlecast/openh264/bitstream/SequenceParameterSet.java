@@ -96,15 +96,16 @@ public record SequenceParameterSet(
   public static SequenceParameterSet parse(byte[] data, int offset, int length) {
     Objects.requireNonNull(data, "data must not be null");
     Objects.checkFromIndexSize(offset, length, data.length);
-    if (length < 1 || (data[offset] & 0x1F) != NalUnit.TYPE_SPS) {
+    int type = length < 1 ? -1 : NalUnit.typeOf(data[offset]);
+    if (type != NalUnit.TYPE_SPS) {
       throw new IllegalArgumentException(
           "not a sequence parameter set: "
-              + (length < 1 ? "the unit is empty" : "NAL unit type " + (data[offset] & 0x1F)));
+              + (length < 1 ? "the unit is empty" : "NAL unit type " + type));
     }
-    Bits bits = new Bits(data, offset + 1, offset + length);
-    int profile = bits.bits8("profile_idc");
-    int constraints = bits.bits8("constraint flags") & 0xFC;
-    int level = bits.bits8("level_idc");
+    BitReader bits = new BitReader(data, offset + 1, length - 1, "the sequence parameter set");
+    int profile = (int) bits.bits(8, "profile_idc");
+    int constraints = (int) bits.bits(8, "constraint flags") & 0xFC;
+    int level = (int) bits.bits(8, "level_idc");
     int id = bits.ue("seq_parameter_set_id", 31);
     int chroma = 1;
     int depthLuma = 8;
@@ -171,7 +172,7 @@ public record SequenceParameterSet(
     boolean fullRange = false;
     if (bits.flag("vui_parameters_present_flag")) {
       if (bits.flag("aspect_ratio_info_present_flag")) {
-        int idc = bits.bits8("aspect_ratio_idc");
+        int idc = (int) bits.bits(8, "aspect_ratio_idc");
         if (idc == EXTENDED_SAR) {
           sarWidth = (int) bits.bits(16, "sar_width");
           sarHeight = (int) bits.bits(16, "sar_height");
@@ -282,7 +283,7 @@ public record SequenceParameterSet(
     };
   }
 
-  private static void skipScalingLists(Bits bits, int count) {
+  private static void skipScalingLists(BitReader bits, int count) {
     for (int i = 0; i < count; i++) {
       if (!bits.flag("seq_scaling_list_present_flag")) {
         continue;
@@ -298,77 +299,6 @@ public record SequenceParameterSet(
         next = (last + delta + 256) % 256;
         last = next == 0 ? last : next;
       }
-    }
-  }
-
-  /** Reads bits of a NAL unit payload, skipping emulation prevention bytes (00 00 03). */
-  private static final class Bits {
-    private final byte[] data;
-    private final int end;
-    private int index;
-    private int bit;
-    private int zeros;
-
-    Bits(byte[] data, int index, int end) {
-      this.data = data;
-      this.index = index;
-      this.end = end;
-    }
-
-    private int bit(String field) {
-      if (bit == 0 && zeros >= 2 && index < end && data[index] == 3) {
-        index++; // emulation prevention byte
-        zeros = 0;
-      }
-      if (index >= end) {
-        throw new IllegalArgumentException(
-            "the sequence parameter set ends inside " + field);
-      }
-      int value = (data[index] >> (7 - bit)) & 1;
-      if (++bit == 8) {
-        zeros = data[index] == 0 ? zeros + 1 : 0;
-        bit = 0;
-        index++;
-      }
-      return value;
-    }
-
-    boolean flag(String field) {
-      return bit(field) != 0;
-    }
-
-    /** Reads {@code count} bits, at most 32, as an unsigned number. */
-    long bits(int count, String field) {
-      long value = 0;
-      for (int i = 0; i < count; i++) {
-        value = (value << 1) | bit(field);
-      }
-      return value;
-    }
-
-    int bits8(String field) {
-      return (int) bits(8, field);
-    }
-
-    /** Reads an unsigned Exp-Golomb number and checks it against its largest allowed value. */
-    int ue(String field, long max) {
-      int leadingZeros = 0;
-      while (bit(field) == 0) {
-        if (++leadingZeros > 31) {
-          throw new IllegalArgumentException(field + " is not a valid Exp-Golomb code");
-        }
-      }
-      long value = (1L << leadingZeros) - 1 + bits(leadingZeros, field);
-      if (value > max) {
-        throw new IllegalArgumentException(field + " is " + value + ", more than " + max);
-      }
-      return (int) value;
-    }
-
-    /** Reads a signed Exp-Golomb number. */
-    int se(String field) {
-      long code = ue(field, Integer.MAX_VALUE);
-      return (int) ((code & 1) != 0 ? (code + 1) / 2 : -(code / 2));
     }
   }
 }

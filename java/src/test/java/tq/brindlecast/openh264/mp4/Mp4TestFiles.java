@@ -299,7 +299,7 @@ final class Mp4TestFiles {
         int start = media.size();
         for (int at = (int) sample.offset(); at < sample.offset() + sample.size(); ) {
           int length = (int) u32(file, at);
-          if (keep.test(file[at + 4] & 0x1F)) {
+          if (keep.test(NalUnit.typeOf(file[at + 4]))) {
             for (int shift = 8 * (lengthSize - 1); shift >= 0; shift -= 8) {
               media.write(length >> shift);
             }
