@@ -97,6 +97,7 @@ public final class WriterBench {
         for (I420Picture picture : pictures) {
           mp4.write(encoder.encode(picture));
         }
+        mp4.finish();
       }
     });
     sides.put("mp4-stream", () -> {
@@ -106,6 +107,7 @@ public final class WriterBench {
         for (I420Picture picture : pictures) {
           mp4.write(encoder.encode(picture));
         }
+        mp4.finish();
       }
     });
     sides.put("image-mp4", () -> {
@@ -113,6 +115,7 @@ public final class WriterBench {
         for (BufferedImage image : images) {
           video.write(image);
         }
+        video.finish();
       }
     });
     sides.put("image-bgr-mp4", () -> {
@@ -121,6 +124,7 @@ public final class WriterBench {
         for (BufferedImage image : bgrImages) {
           video.write(image);
         }
+        video.finish();
       }
     });
 
@@ -184,6 +188,7 @@ public final class WriterBench {
         for (EncodedFrame frame : frames) {
           mp4.write(frame);
         }
+        mp4.finish();
       }
     });
     sides.put("mp4-stream", () -> {
@@ -192,6 +197,7 @@ public final class WriterBench {
         for (EncodedFrame frame : frames) {
           mp4.write(frame);
         }
+        mp4.finish();
       }
     });
     int rounds = passes * 10;

@@ -55,6 +55,8 @@ public final class BrowserFixture {
         progressive.write(image, times[i]);
         fragmented.write(image, times[i]);
       }
+      progressive.finish();
+      fragmented.finish();
     }
     long last = times[PICTURES - 1] - times[PICTURES - 2];
     List<String> seeks = new ArrayList<>();

@@ -1,6 +1,5 @@
 package tq.brindlecast.openh264.mp4;
 
-import java.io.Closeable;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.Path;
@@ -9,6 +8,7 @@ import java.util.Arrays;
 import java.util.List;
 import java.util.Objects;
 import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
 import tq.brindlecast.openh264.bitstream.NalUnit;
 import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
@@ -23,12 +23,13 @@ import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
  *       mp4.write(frame);                  // or mp4.write(frame, timestampMicros)
  *     }
  *   }
+ *   mp4.finish();                          // without it, close() throws the file away
  * }
  * }</pre>
  *
  * <p>{@link #toFile} writes a progressive MP4 with the {@code moov} box before the media data, so
- * that it plays while it downloads; the file appears, complete, when the writer is closed (until
- * then the data goes to temporary files in the same folder). {@link #toStream} writes to a stream
+ * that it plays while it downloads; the file appears, complete, when the writer is finished (until
+ * then the data goes to a temporary file in the same folder, with the permissions of a new file). {@link #toStream} writes to a stream
  * that cannot seek: a fragmented MP4, one fragment per GOP (starting at each IDR picture), each
  * written as soon as it is complete, so a recording cut off by a crash keeps all but its last
  * fragment.
@@ -50,7 +51,7 @@ import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
  *
  * <p>A writer is for one thread at a time.
  */
-public final class Mp4Writer implements Closeable {
+public final class Mp4Writer implements EncodedPictureSink {
   /** The largest frame rate accepted. */
   public static final double MAX_FRAME_RATE = 1000;
 
@@ -72,6 +73,7 @@ public final class Mp4Writer implements Closeable {
   private boolean timed;
   private int pictures;
   private boolean closed;
+  private boolean finished;
 
   /** Where finished samples go: a progressive file or a fragmented stream. */
   interface Layout {
@@ -107,7 +109,7 @@ public final class Mp4Writer implements Closeable {
 
   /**
    * Writes a progressive MP4 file, {@code moov} first. The file is created (or replaced) when the
-   * writer is closed.
+   * writer is finished; a symbolic link is followed to the file it names.
    *
    * @param file the file to write
    * @param width the picture width in pixels, as stored in the track header
@@ -125,7 +127,7 @@ public final class Mp4Writer implements Closeable {
   }
 
   /**
-   * Writes a fragmented MP4 to a stream, one fragment per GOP. {@link #close()} writes the last
+   * Writes a fragmented MP4 to a stream, one fragment per GOP. {@link #finish()} writes the last
    * fragment and closes the stream.
    *
    * @param out the stream; the writer buffers each fragment itself
@@ -160,6 +162,7 @@ public final class Mp4Writer implements Closeable {
    *     description); nothing is written then
    * @throws IOException if writing fails
    */
+  @Override
   public void write(EncodedFrame frame) throws IOException {
     long next = !hasPending ? 0 : pendingTicks + frameTicks;
     append(frame, next, Long.MIN_VALUE);
@@ -176,6 +179,7 @@ public final class Mp4Writer implements Closeable {
    *     go into this track; nothing is written then
    * @throws IOException if writing fails
    */
+  @Override
   public void write(EncodedFrame frame, long timestampMicros) throws IOException {
     long ticks;
     if (!hasPending) {
@@ -208,7 +212,8 @@ public final class Mp4Writer implements Closeable {
   private void append(EncodedFrame frame, long ticks, long micros) throws IOException {
     Objects.requireNonNull(frame, "frame must not be null");
     if (closed) {
-      throw new IllegalStateException("the MP4 writer is closed");
+      throw new IllegalStateException(
+          "the MP4 writer is " + (finished ? "finished" : "aborted"));
     }
     if (hasPending && ticks - pendingTicks > Mp4WriterBoxes.MAX_U32) {
       throw new IllegalArgumentException(
@@ -333,20 +338,25 @@ public final class Mp4Writer implements Closeable {
   }
 
   /** The number of pictures written so far. */
+  @Override
   public int pictureCount() {
     return pictures;
   }
 
   /**
    * Writes the last picture and completes the MP4: the file moved into place, or the last
-   * fragment written and the stream closed. Closing again does nothing.
+   * fragment written and the stream closed. Finishing again does nothing.
    *
    * @throws IOException if writing fails, or no picture was written (no file is created then)
+   * @throws IllegalStateException if the writer was aborted
    */
   @Override
-  public void close() throws IOException {
-    if (closed) {
+  public void finish() throws IOException {
+    if (finished) {
       return;
+    }
+    if (closed) {
+      throw new IllegalStateException("the MP4 writer was aborted");
     }
     closed = true;
     try {
@@ -355,9 +365,37 @@ public final class Mp4Writer implements Closeable {
         layout.add(pending.array(), pending.size(), duration, pendingSync);
       }
       layout.finish(format);
+      finished = true;
     } catch (IOException | RuntimeException failure) {
       layout.abandon();
       throw failure;
+    }
+  }
+
+  /**
+   * Gives up: the temporary file removed (a file already at the target stays as it was), or the
+   * stream closed after the fragments already sent. Does nothing once finished or aborted.
+   */
+  @Override
+  public void abort() {
+    if (closed) {
+      return;
+    }
+    closed = true;
+    layout.abandon();
+  }
+
+  /**
+   * Aborts unless {@link #finish()} or {@link #abort()} came first.
+   *
+   * @throws IllegalStateException after aborting, when the writer was neither finished nor aborted
+   */
+  @Override
+  public void close() {
+    if (!closed) {
+      abort();
+      throw new IllegalStateException(
+          "the MP4 writer was closed without finish(): the MP4 was thrown away");
     }
   }
 }

@@ -7,6 +7,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
+import tq.brindlecast.openh264.io.TemporaryFiles;
 import tq.brindlecast.openh264.mp4.Mp4FormatException;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
@@ -31,12 +32,13 @@ final class Mp4Inputs {
         return Mp4Reader.open(Path.of(input));
       }
       Path spool = Files.createTempFile("tqh264bridge-", ".mp4");
+      TemporaryFiles.deleteOnExit(spool); // also on SIGTERM or SIGINT while it is read
       try (in) {
         Files.copy(in, spool, StandardCopyOption.REPLACE_EXISTING);
         return Mp4Reader.open(FileChannel.open(
             spool, StandardOpenOption.READ, StandardOpenOption.DELETE_ON_CLOSE));
       } catch (IOException | RuntimeException failure) {
-        Files.deleteIfExists(spool);
+        TemporaryFiles.delete(spool);
         throw failure;
       }
     } catch (Mp4FormatException unreadable) {
