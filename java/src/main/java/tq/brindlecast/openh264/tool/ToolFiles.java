@@ -1,7 +1,6 @@
 package tq.brindlecast.openh264.tool;
 
 import java.io.BufferedInputStream;
-import java.io.FilterOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
@@ -103,18 +102,7 @@ final class ToolFiles {
    */
   static Output openOutput(String name, ToolOutput output) throws IOException {
     if (isStdout(name)) {
-      OutputStream stdout = output.claimStdout();
-      return new Output(null, new FilterOutputStream(stdout) {
-        @Override
-        public void write(byte[] b, int off, int len) throws IOException {
-          out.write(b, off, len);
-        }
-
-        @Override
-        public void close() throws IOException {
-          flush(); // standard output stays open
-        }
-      });
+      return new Output(null, output.claimStdout()); // closing it leaves stdout open
     }
     if (isDirect(name)) {
       return new Output(null, Files.newOutputStream(Path.of(name))); // e.g. /dev/null, a FIFO
@@ -170,6 +158,12 @@ final class ToolFiles {
 
   /** A failure with a file, in plain words: the path and what was wrong with it. */
   static String describe(IOException failure) {
+    // ImageIO's "I/O error writing PNG file!" hides the reason. By name: java.desktop is
+    // optional, and the other commands run without it.
+    if (failure.getClass().getName().equals("javax.imageio.IIOException")
+        && failure.getCause() instanceof IOException cause) {
+      return describe(cause);
+    }
     if (failure instanceof NoSuchFileException missing) {
       String reason = missing.getReason();
       if (reason != null && reason.startsWith("no such folder")) {

@@ -163,6 +163,34 @@ class JarTest {
   }
 
   @Test
+  void aStandardOutputThatFailsFailsTheRunWithTheReason() throws Exception {
+    Path dir = emptyDirectory("dev-full");
+    assertEquals(0, finish(tool(dir, "022", "encode", "--size", "64x48", "--frames", "3",
+        "--output", "clip.mp4").start()));
+    assertEquals(0, finish(tool(dir, "022", "encode", "--size", "64x48", "--frames", "3",
+        "--output", "clip.h264").start()));
+    String[][] runs = {
+      {"encode", "--size", "64x48", "--frames", "3", "--output", "-"},
+      {"encode", "--size", "64x48", "--frames", "3", "--format", "mp4", "--output", "-"},
+      {"roundtrip", "--size", "64x48", "--frames", "3", "--decoded", "-"},
+      {"decode", "clip.h264", "--output", "-"},
+      {"grab", "clip.mp4", "--frame", "1", "--output", "-"},
+      {"info", "clip.mp4"}, // the summary itself
+    };
+    for (String[] args : runs) {
+      Process process =
+          tool(dir, "022", args).redirectOutput(new java.io.File("/dev/full")).start();
+      String run = String.join(" ", args);
+      assertEquals(1, finish(process), run);
+      String err = Files.readString(dir.resolve("stderr.txt"));
+      // The data's writes carry the system's reason; the summary's PrintStream only fails.
+      String reason = args[0].equals("info") ? "the summary" : "No space left on device";
+      assertTrue(err.contains("error: cannot write to standard output: " + reason),
+          run + ": " + err);
+    }
+  }
+
+  @Test
   void jarWorksAsAModule() throws Exception {
     Result result = java(emptyDirectory("module"), "--module-path", path("TQ_JAR"),
         "--module", "tq.brindlecast.openh264/tq.brindlecast.openh264.tool.Main",
