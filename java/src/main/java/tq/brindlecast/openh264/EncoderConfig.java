@@ -122,15 +122,17 @@ public class EncoderConfig {
     return on ? 1 : 0;
   }
 
-  // Getters read by the native library.
+  // Getters read by the native library. Those that code an enumeration or a switch as a number
+  // are package-private: JNI finds them by name and signature all the same, and callers read the
+  // typed accessors beside them.
 
   /** Returns the usage type as OpenH264 numbers it; see {@link UsageType}. */
-  public int getUsageType() {
+  int getUsageType() {
     return usageType.value();
   }
 
   /** Returns the rate-control mode as OpenH264 numbers it; see {@link RateControlMode}. */
-  public int getRcMode() {
+  int getRcMode() {
     return rcMode.value();
   }
 
@@ -140,7 +142,7 @@ public class EncoderConfig {
   }
 
   /** Returns the complexity mode as OpenH264 numbers it; see {@link ComplexityMode}. */
-  public int getComplexityMode() {
+  int getComplexityMode() {
     return complexityMode.value();
   }
 
@@ -155,38 +157,68 @@ public class EncoderConfig {
   }
 
   /** Returns the SPS/PPS id strategy as OpenH264 numbers it; see {@link ParameterSetStrategy}. */
-  public int getParameterStrategy() {
+  int getParameterStrategy() {
     return parameterStrategy.value();
   }
 
   /** Returns 1 when prefix NAL units are added, else 0. */
-  public int getPrefixNalAddingControl() {
+  int getPrefixNalAddingControl() {
     return flag(prefixNalAddingControl);
   }
 
+  /** Returns whether {@code prefixNalAddingControl} is on. */
+  public boolean prefixNalAddingControl() {
+    return prefixNalAddingControl;
+  }
+
   /** Returns 1 when the SSEI message is written, else 0. */
-  public int getEnableSsei() {
+  int getEnableSsei() {
     return flag(enableSsei);
   }
 
+  /** Returns whether {@code enableSsei} is on. */
+  public boolean enableSsei() {
+    return enableSsei;
+  }
+
   /** Returns 1 when higher spatial layers use simulcast AVC instead of SVC syntax, else 0. */
-  public int getSimulcastAvc() {
+  int getSimulcastAvc() {
     return flag(simulcastAvc);
   }
 
+  /** Returns whether {@code simulcastAvc} is on. */
+  public boolean simulcastAvc() {
+    return simulcastAvc;
+  }
+
   /** Returns 1 when padding is enabled, else 0. */
-  public int getPaddingFlag() {
+  int getPaddingFlag() {
     return flag(paddingFlag);
   }
 
+  /** Returns whether {@code paddingFlag} is on. */
+  public boolean paddingFlag() {
+    return paddingFlag;
+  }
+
   /** Returns 1 for CABAC entropy coding, 0 for CAVLC. */
-  public int getEntropyCodingModeFlag() {
+  int getEntropyCodingModeFlag() {
     return flag(entropyCodingModeFlag);
   }
 
+  /** Returns whether {@code entropyCodingModeFlag} is on. */
+  public boolean entropyCodingModeFlag() {
+    return entropyCodingModeFlag;
+  }
+
   /** Returns 1 when rate control may skip pictures to keep the bit rate, else 0. */
-  public int getEnableFrameSkip() {
+  int getEnableFrameSkip() {
     return flag(enableFrameSkip);
+  }
+
+  /** Returns whether {@code enableFrameSkip} is on. */
+  public boolean enableFrameSkip() {
+    return enableFrameSkip;
   }
 
   /** Returns the lowest quantisation parameter the encoder may use. */
@@ -205,8 +237,13 @@ public class EncoderConfig {
   }
 
   /** Returns 1 when long-term reference pictures are used, else 0. */
-  public int getEnableLongTermReference() {
+  int getEnableLongTermReference() {
     return flag(enableLongTermReference);
+  }
+
+  /** Returns whether {@code enableLongTermReference} is on. */
+  public boolean enableLongTermReference() {
+    return enableLongTermReference;
   }
 
   /** Returns the number of long-term reference pictures. */
@@ -225,8 +262,13 @@ public class EncoderConfig {
   }
 
   /** Returns 1 when slices are balanced between threads at run time, else 0. */
-  public int getUseLoadBalancing() {
+  int getUseLoadBalancing() {
     return flag(useLoadBalancing);
+  }
+
+  /** Returns whether {@code useLoadBalancing} is on. */
+  public boolean useLoadBalancing() {
+    return useLoadBalancing;
   }
 
   /** Returns the loop filter setting: 0 on, 1 off, 2 on except across slice edges. */
@@ -245,33 +287,63 @@ public class EncoderConfig {
   }
 
   /** Returns 1 when the input is denoised, else 0. */
-  public int getEnableDenoise() {
+  int getEnableDenoise() {
     return flag(enableDenoise);
   }
 
+  /** Returns whether {@code enableDenoise} is on. */
+  public boolean enableDenoise() {
+    return enableDenoise;
+  }
+
   /** Returns 1 when background detection is on, else 0. */
-  public int getEnableBackgroundDetection() {
+  int getEnableBackgroundDetection() {
     return flag(enableBackgroundDetection);
   }
 
+  /** Returns whether {@code enableBackgroundDetection} is on. */
+  public boolean enableBackgroundDetection() {
+    return enableBackgroundDetection;
+  }
+
   /** Returns 1 when adaptive quantisation is on, else 0. */
-  public int getEnableAdaptiveQuant() {
+  int getEnableAdaptiveQuant() {
     return flag(enableAdaptiveQuant);
   }
 
+  /** Returns whether {@code enableAdaptiveQuant} is on. */
+  public boolean enableAdaptiveQuant() {
+    return enableAdaptiveQuant;
+  }
+
   /** Returns 1 when frame cropping is written for sizes that are not multiples of 16, else 0. */
-  public int getEnableFrameCroppingFlag() {
+  int getEnableFrameCroppingFlag() {
     return flag(enableFrameCroppingFlag);
   }
 
+  /** Returns whether {@code enableFrameCroppingFlag} is on. */
+  public boolean enableFrameCroppingFlag() {
+    return enableFrameCroppingFlag;
+  }
+
   /** Returns 1 when scene-change detection is on, else 0. */
-  public int getEnableSceneChangeDetect() {
+  int getEnableSceneChangeDetect() {
     return flag(enableSceneChangeDetect);
   }
 
+  /** Returns whether {@code enableSceneChangeDetect} is on. */
+  public boolean enableSceneChangeDetect() {
+    return enableSceneChangeDetect;
+  }
+
   /** Returns 1 when the link is lossless (a long-term reference setting), else 0. */
-  public int getIsLosslessLink() {
+  int getIsLosslessLink() {
     return flag(isLosslessLink);
+  }
+
+  /** Returns whether {@code isLosslessLink} is on. */
+  public boolean isLosslessLink() {
+    return isLosslessLink;
   }
 
   /** Returns the number of temporal layers, 1 to 4. */

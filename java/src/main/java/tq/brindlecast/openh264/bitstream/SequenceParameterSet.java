@@ -16,46 +16,211 @@ import java.util.Objects;
  *   }
  * }
  * }</pre>
- *
- * @param profileIdc the {@code profile_idc}, e.g. 66 Baseline, 77 Main, 100 High, 110 High 10
- * @param constraintFlags the six {@code constraint_setN_flag}s, set 0 in bit 7 down to set 5 in
- *     bit 2, as in the byte after {@code profile_idc}
- * @param levelIdc the {@code level_idc}, ten times the level number (31 is level 3.1)
- * @param id the {@code seq_parameter_set_id}, 0 to 31
- * @param chromaFormatIdc 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
- * @param bitDepthLuma bits per luma sample, 8 to 14
- * @param bitDepthChroma bits per chroma sample, 8 to 14
- * @param transformBypass the {@code qpprime_y_zero_transform_bypass_flag}: lossless coding
- * @param frameMbsOnly the {@code frame_mbs_only_flag}; false means fields (interlaced coding)
- * @param widthInMbs the coded width in macroblocks of 16 pixels
- * @param heightInMbs the coded frame height in macroblocks of 16 pixels
- * @param width the displayed width in pixels, after the cropping rectangle
- * @param height the displayed height in pixels, after the cropping rectangle
- * @param sarWidth the sample aspect ratio's width, or 0 when the stream does not give it
- * @param sarHeight the sample aspect ratio's height, or 0 when the stream does not give it
- * @param numUnitsInTick the VUI's {@code num_units_in_tick}, or 0 without timing information
- * @param timeScale the VUI's {@code time_scale}, or 0 without timing information
- * @param fullRange the VUI's {@code video_full_range_flag}: samples use 0 to 255, not 16 to 235
  */
-public record SequenceParameterSet(
-    int profileIdc,
-    int constraintFlags,
-    int levelIdc,
-    int id,
-    int chromaFormatIdc,
-    int bitDepthLuma,
-    int bitDepthChroma,
-    boolean transformBypass,
-    boolean frameMbsOnly,
-    int widthInMbs,
-    int heightInMbs,
-    int width,
-    int height,
-    int sarWidth,
-    int sarHeight,
-    long numUnitsInTick,
-    long timeScale,
-    boolean fullRange) {
+public final class SequenceParameterSet {
+  private final int profileIdc;
+  private final int constraintFlags;
+  private final int levelIdc;
+  private final int id;
+  private final int chromaFormatIdc;
+  private final int bitDepthLuma;
+  private final int bitDepthChroma;
+  private final boolean transformBypass;
+  private final boolean frameMbsOnly;
+  private final int widthInMbs;
+  private final int heightInMbs;
+  private final int width;
+  private final int height;
+  private final int sarWidth;
+  private final int sarHeight;
+  private final long numUnitsInTick;
+  private final long timeScale;
+  private final boolean fullRange;
+
+  private SequenceParameterSet(
+      int profileIdc,
+      int constraintFlags,
+      int levelIdc,
+      int id,
+      int chromaFormatIdc,
+      int bitDepthLuma,
+      int bitDepthChroma,
+      boolean transformBypass,
+      boolean frameMbsOnly,
+      int widthInMbs,
+      int heightInMbs,
+      int width,
+      int height,
+      int sarWidth,
+      int sarHeight,
+      long numUnitsInTick,
+      long timeScale,
+      boolean fullRange) {
+    this.profileIdc = profileIdc;
+    this.constraintFlags = constraintFlags;
+    this.levelIdc = levelIdc;
+    this.id = id;
+    this.chromaFormatIdc = chromaFormatIdc;
+    this.bitDepthLuma = bitDepthLuma;
+    this.bitDepthChroma = bitDepthChroma;
+    this.transformBypass = transformBypass;
+    this.frameMbsOnly = frameMbsOnly;
+    this.widthInMbs = widthInMbs;
+    this.heightInMbs = heightInMbs;
+    this.width = width;
+    this.height = height;
+    this.sarWidth = sarWidth;
+    this.sarHeight = sarHeight;
+    this.numUnitsInTick = numUnitsInTick;
+    this.timeScale = timeScale;
+    this.fullRange = fullRange;
+  }
+
+  /** Returns the {@code profile_idc}, e.g. 66 Baseline, 77 Main, 100 High, 110 High 10. */
+  public int profileIdc() {
+    return profileIdc;
+  }
+
+  /**
+   * Returns the six {@code constraint_setN_flag}s, set 0 in bit 7 down to set 5 in bit 2, as in
+   * the byte after {@code profile_idc}.
+   */
+  public int constraintFlags() {
+    return constraintFlags;
+  }
+
+  /** Returns the {@code level_idc}, ten times the level number (31 is level 3.1). */
+  public int levelIdc() {
+    return levelIdc;
+  }
+
+  /** Returns the {@code seq_parameter_set_id}, 0 to 31. */
+  public int id() {
+    return id;
+  }
+
+  /** Returns 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4. */
+  public int chromaFormatIdc() {
+    return chromaFormatIdc;
+  }
+
+  /** Returns bits per luma sample, 8 to 14. */
+  public int bitDepthLuma() {
+    return bitDepthLuma;
+  }
+
+  /** Returns bits per chroma sample, 8 to 14. */
+  public int bitDepthChroma() {
+    return bitDepthChroma;
+  }
+
+  /** Returns the {@code qpprime_y_zero_transform_bypass_flag}: lossless coding. */
+  public boolean transformBypass() {
+    return transformBypass;
+  }
+
+  /** Returns the {@code frame_mbs_only_flag}; false means fields (interlaced coding). */
+  public boolean frameMbsOnly() {
+    return frameMbsOnly;
+  }
+
+  /** Returns the coded width in macroblocks of 16 pixels. */
+  public int widthInMbs() {
+    return widthInMbs;
+  }
+
+  /** Returns the coded frame height in macroblocks of 16 pixels. */
+  public int heightInMbs() {
+    return heightInMbs;
+  }
+
+  /** Returns the displayed width in pixels, after the cropping rectangle. */
+  public int width() {
+    return width;
+  }
+
+  /** Returns the displayed height in pixels, after the cropping rectangle. */
+  public int height() {
+    return height;
+  }
+
+  /** Returns the sample aspect ratio's width, or 0 when the stream does not give it. */
+  public int sarWidth() {
+    return sarWidth;
+  }
+
+  /** Returns the sample aspect ratio's height, or 0 when the stream does not give it. */
+  public int sarHeight() {
+    return sarHeight;
+  }
+
+  /** Returns the VUI's {@code num_units_in_tick}, or 0 without timing information. */
+  public long numUnitsInTick() {
+    return numUnitsInTick;
+  }
+
+  /** Returns the VUI's {@code time_scale}, or 0 without timing information. */
+  public long timeScale() {
+    return timeScale;
+  }
+
+  /** Returns the VUI's {@code video_full_range_flag}: samples use 0 to 255, not 16 to 235. */
+  public boolean fullRange() {
+    return fullRange;
+  }
+
+  @Override
+  public boolean equals(Object other) {
+    return other instanceof SequenceParameterSet that
+        && profileIdc == that.profileIdc
+        && constraintFlags == that.constraintFlags
+        && levelIdc == that.levelIdc
+        && id == that.id
+        && chromaFormatIdc == that.chromaFormatIdc
+        && bitDepthLuma == that.bitDepthLuma
+        && bitDepthChroma == that.bitDepthChroma
+        && transformBypass == that.transformBypass
+        && frameMbsOnly == that.frameMbsOnly
+        && widthInMbs == that.widthInMbs
+        && heightInMbs == that.heightInMbs
+        && width == that.width
+        && height == that.height
+        && sarWidth == that.sarWidth
+        && sarHeight == that.sarHeight
+        && numUnitsInTick == that.numUnitsInTick
+        && timeScale == that.timeScale
+        && fullRange == that.fullRange;
+  }
+
+  @Override
+  public int hashCode() {
+    return Objects.hash(
+        profileIdc, constraintFlags, levelIdc, id, chromaFormatIdc, bitDepthLuma, bitDepthChroma,
+        transformBypass, frameMbsOnly, widthInMbs, heightInMbs, width, height, sarWidth, sarHeight,
+        numUnitsInTick, timeScale, fullRange);
+  }
+
+  @Override
+  public String toString() {
+    return "SequenceParameterSet[" + "profileIdc=" + profileIdc + ", "
+        + "constraintFlags=" + constraintFlags + ", "
+        + "levelIdc=" + levelIdc + ", "
+        + "id=" + id + ", "
+        + "chromaFormatIdc=" + chromaFormatIdc + ", "
+        + "bitDepthLuma=" + bitDepthLuma + ", "
+        + "bitDepthChroma=" + bitDepthChroma + ", "
+        + "transformBypass=" + transformBypass + ", "
+        + "frameMbsOnly=" + frameMbsOnly + ", "
+        + "widthInMbs=" + widthInMbs + ", "
+        + "heightInMbs=" + heightInMbs + ", "
+        + "width=" + width + ", "
+        + "height=" + height + ", "
+        + "sarWidth=" + sarWidth + ", "
+        + "sarHeight=" + sarHeight + ", "
+        + "numUnitsInTick=" + numUnitsInTick + ", "
+        + "timeScale=" + timeScale + ", "
+        + "fullRange=" + fullRange + "]";
+  }
 
   /** Sample aspect ratios by {@code aspect_ratio_idc} 1 to 16, as width and height. */
   private static final int[][] ASPECT_RATIOS = {
