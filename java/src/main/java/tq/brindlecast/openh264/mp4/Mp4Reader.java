@@ -2,16 +2,22 @@ package tq.brindlecast.openh264.mp4;
 
 import java.io.Closeable;
 import java.io.IOException;
+import java.io.InputStream;
 import java.nio.channels.FileChannel;
 import java.nio.channels.SeekableByteChannel;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Objects;
+import java.util.Set;
 import tq.brindlecast.openh264.bitstream.LengthPrefixed;
 import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.io.TemporaryFiles;
 
 /**
  * Reads the H.264 video track of an MP4 (ISO base media) file: progressive or fragmented, with
@@ -80,6 +86,41 @@ public final class Mp4Reader implements Closeable {
       return new Mp4Reader(input);
     } catch (IOException | RuntimeException failure) {
       input.close();
+      throw failure;
+    }
+  }
+
+  /** The first box types of ISO base media files (MP4, M4V, QuickTime). */
+  private static final Set<String> FIRST_BOXES =
+      Set.of("ftyp", "moov", "mdat", "free", "wide", "skip", "styp", "moof");
+
+  /**
+   * Tells by a file's first bytes (8 are enough) whether it is an ISO base media file (MP4, M4V,
+   * QuickTime), whose first box has one of the types such files start with, rather than, say,
+   * an Annex B stream, which starts with a start code.
+   */
+  public static boolean startsLikeMp4(byte[] head) {
+    return head.length >= 8
+        && FIRST_BOXES.contains(new String(head, 4, 4, StandardCharsets.ISO_8859_1));
+  }
+
+  /**
+   * Reads an MP4 file from a stream, which cannot seek: it is copied to a temporary file first,
+   * which goes when the reader is closed (or the JVM stops). The stream is closed.
+   *
+   * @throws Mp4FormatException if it holds no H.264 video track that can be read
+   * @throws IOException if the stream cannot be read or the temporary file written
+   */
+  public static Mp4Reader open(InputStream in) throws IOException {
+    Objects.requireNonNull(in, "in must not be null");
+    Path spool = Files.createTempFile("tqh264bridge-", ".mp4");
+    TemporaryFiles.deleteOnExit(spool);
+    try (in) {
+      Files.copy(in, spool, StandardCopyOption.REPLACE_EXISTING);
+      return open(FileChannel.open(
+          spool, StandardOpenOption.READ, StandardOpenOption.DELETE_ON_CLOSE));
+    } catch (IOException | RuntimeException failure) {
+      TemporaryFiles.delete(spool);
       throw failure;
     }
   }

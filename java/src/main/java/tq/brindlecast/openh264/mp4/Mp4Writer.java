@@ -28,11 +28,11 @@ import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
  * }</pre>
  *
  * <p>{@link #toFile} writes a progressive MP4 with the {@code moov} box before the media data, so
- * that it plays while it downloads; the file appears, complete, when the writer is finished (until
- * then the data goes to a temporary file in the same folder, with the permissions of a new file). {@link #toStream} writes to a stream
- * that cannot seek: a fragmented MP4, one fragment per GOP (starting at each IDR picture), each
- * written as soon as it is complete, so a recording cut off by a crash keeps all but its last
- * fragment.
+ * that it plays while it downloads; the file appears, complete, when the writer is finished
+ * (until then the data goes to a temporary file in the same folder; the file gets the permissions
+ * of a new file). {@link #toStream} writes to a stream that cannot seek: a fragmented MP4, one
+ * fragment per GOP (starting at each IDR picture), each written as soon as it is complete, so a
+ * recording cut off by a crash keeps all but its last fragment.
  *
  * <p>Each picture lasts until the next one starts. Pictures written without a time stamp follow
  * the previous one after one frame interval; with time stamps (in microseconds, increasing, at
