@@ -6,6 +6,7 @@ import java.io.OutputStream;
 import java.nio.file.Path;
 import java.util.Objects;
 import tq.brindlecast.openh264.io.AtomicFile;
+import tq.brindlecast.openh264.io.OutputLifecycle;
 
 /**
  * Writes encoded pictures as a raw H.264 (Annex B) stream: each picture's bytes as they are, to
@@ -14,9 +15,8 @@ import tq.brindlecast.openh264.io.AtomicFile;
 public final class AnnexBWriter implements EncodedPictureSink {
   private final AtomicFile file;
   private final OutputStream out;
+  private final OutputLifecycle lifecycle = new OutputLifecycle("the Annex B writer", this::giveUp);
   private int pictures;
-  private boolean finished;
-  private boolean aborted;
 
   private AnnexBWriter(AtomicFile file, OutputStream out) {
     this.file = file;
@@ -41,16 +41,7 @@ public final class AnnexBWriter implements EncodedPictureSink {
   @Override
   public void write(EncodedFrame frame) throws IOException {
     Objects.requireNonNull(frame, "frame must not be null");
-    if (finished || aborted) {
-      throw new IllegalStateException(
-          "the Annex B writer is " + (finished ? "finished" : "aborted"));
-    }
-    try {
-      out.write(frame.data());
-    } catch (IOException failure) {
-      abort();
-      throw failure;
-    }
+    lifecycle.write(() -> out.write(frame.data()));
     pictures++;
   }
 
@@ -67,30 +58,26 @@ public final class AnnexBWriter implements EncodedPictureSink {
 
   @Override
   public void finish() throws IOException {
-    if (finished) {
-      return;
-    }
-    if (aborted) {
-      throw new IllegalStateException("the Annex B writer was aborted");
-    }
-    try {
-      out.close();
-      if (file != null) {
-        file.commit();
-      }
-      finished = true;
-    } catch (IOException failure) {
-      abort();
-      throw failure;
-    }
+    lifecycle.finish(
+        () -> {
+          out.close();
+          if (file != null) {
+            file.commit();
+          }
+        });
   }
 
   @Override
   public void abort() {
-    if (finished || aborted) {
-      return;
-    }
-    aborted = true;
+    lifecycle.abort();
+  }
+
+  @Override
+  public void close() {
+    lifecycle.close();
+  }
+
+  private void giveUp() {
     if (file != null) {
       file.abort(); // what is buffered goes with it
       return;
@@ -99,15 +86,6 @@ public final class AnnexBWriter implements EncodedPictureSink {
       out.close();
     } catch (IOException ignored) {
       // Giving up already.
-    }
-  }
-
-  @Override
-  public void close() {
-    if (!finished && !aborted) {
-      abort();
-      throw new IllegalStateException(
-          "the Annex B writer was closed without finish(): the stream was thrown away");
     }
   }
 }

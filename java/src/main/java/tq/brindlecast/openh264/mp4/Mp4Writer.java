@@ -11,6 +11,7 @@ import tq.brindlecast.openh264.bitstream.EncodedFrame;
 import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
 import tq.brindlecast.openh264.bitstream.NalUnit;
 import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
+import tq.brindlecast.openh264.io.OutputLifecycle;
 
 /**
  * Writes H.264 pictures into an MP4 file with one video track.
@@ -72,8 +73,7 @@ public final class Mp4Writer implements EncodedPictureSink {
   private long lastMicros;
   private boolean timed;
   private int pictures;
-  private boolean closed;
-  private boolean finished;
+  private final OutputLifecycle lifecycle;
 
   /** Where finished samples go: a progressive file or a fragmented stream. */
   interface Layout {
@@ -94,6 +94,7 @@ public final class Mp4Writer implements EncodedPictureSink {
 
   private Mp4Writer(Layout layout, int width, int height, double frameRate) {
     this.layout = layout;
+    this.lifecycle = new OutputLifecycle("the MP4 writer", layout::abandon);
     this.width = width;
     this.height = height;
     // A time scale in which the frame interval is a whole number of ticks: 1000 or 1001 of them,
@@ -211,10 +212,7 @@ public final class Mp4Writer implements EncodedPictureSink {
 
   private void append(EncodedFrame frame, long ticks, long micros) throws IOException {
     Objects.requireNonNull(frame, "frame must not be null");
-    if (closed) {
-      throw new IllegalStateException(
-          "the MP4 writer is " + (finished ? "finished" : "aborted"));
-    }
+    lifecycle.checkOpen();
     if (hasPending && ticks - pendingTicks > Mp4WriterBoxes.MAX_U32) {
       throw new IllegalArgumentException(
           "a picture may last at most 2^32 ticks of 1/" + timescale + " s");
@@ -235,8 +233,7 @@ public final class Mp4Writer implements EncodedPictureSink {
         }
       }
     } catch (IOException | RuntimeException failure) {
-      closed = true;
-      layout.abandon();
+      lifecycle.abort();
       throw failure;
     }
     Mp4BoxBuilder spare = pending;
@@ -352,24 +349,14 @@ public final class Mp4Writer implements EncodedPictureSink {
    */
   @Override
   public void finish() throws IOException {
-    if (finished) {
-      return;
-    }
-    if (closed) {
-      throw new IllegalStateException("the MP4 writer was aborted");
-    }
-    closed = true;
-    try {
-      if (hasPending) {
-        long duration = pictures > 1 ? lastDuration : frameTicks;
-        layout.add(pending.array(), pending.size(), duration, pendingSync);
-      }
-      layout.finish(format);
-      finished = true;
-    } catch (IOException | RuntimeException failure) {
-      layout.abandon();
-      throw failure;
-    }
+    lifecycle.finish(
+        () -> {
+          if (hasPending) {
+            long duration = pictures > 1 ? lastDuration : frameTicks;
+            layout.add(pending.array(), pending.size(), duration, pendingSync);
+          }
+          layout.finish(format);
+        });
   }
 
   /**
@@ -378,11 +365,7 @@ public final class Mp4Writer implements EncodedPictureSink {
    */
   @Override
   public void abort() {
-    if (closed) {
-      return;
-    }
-    closed = true;
-    layout.abandon();
+    lifecycle.abort();
   }
 
   /**
@@ -392,10 +375,6 @@ public final class Mp4Writer implements EncodedPictureSink {
    */
   @Override
   public void close() {
-    if (!closed) {
-      abort();
-      throw new IllegalStateException(
-          "the MP4 writer was closed without finish(): the MP4 was thrown away");
-    }
+    lifecycle.close();
   }
 }

@@ -15,6 +15,7 @@ import tq.brindlecast.openh264.bitstream.AnnexBWriter;
 import tq.brindlecast.openh264.bitstream.EncodedFrame;
 import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.io.OutputLifecycle;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
 
 /**
@@ -60,11 +61,11 @@ public final class VideoWriter implements Closeable {
   private int pictures;
   private boolean timedBefore;
   private long lastTimestamp;
-  private boolean closed;
-  private boolean finished;
+  private final OutputLifecycle lifecycle;
 
   private VideoWriter(EncodedPictureSink sink, int width, int height, double fps) {
     this.sink = sink;
+    this.lifecycle = new OutputLifecycle("the video writer", this::giveUp);
     this.width = width;
     this.height = height;
     this.fps = fps;
@@ -176,7 +177,7 @@ public final class VideoWriter implements Closeable {
    */
   public VideoWriter configure(EncoderConfig config, int bitrate) {
     Objects.requireNonNull(config, "config must not be null");
-    if (encoder != null || closed) {
+    if (encoder != null || !lifecycle.isOpen()) {
       throw new IllegalStateException("configure comes before the first picture");
     }
     if (bitrate < 1 || bitrate > H264Encoder.MAX_BITRATE) {
@@ -222,19 +223,14 @@ public final class VideoWriter implements Closeable {
    * @throws IllegalStateException if the writer was aborted
    */
   public void finish() throws IOException {
-    if (finished) {
-      return;
-    }
-    if (closed) {
-      throw new IllegalStateException("the video writer was aborted");
-    }
-    closed = true;
-    try {
-      sink.finish();
-      finished = true;
-    } finally {
-      closeEncoder();
-    }
+    lifecycle.finish(
+        () -> {
+          try {
+            sink.finish();
+          } finally {
+            closeEncoder();
+          }
+        });
   }
 
   /**
@@ -243,15 +239,7 @@ public final class VideoWriter implements Closeable {
    * aborted.
    */
   public void abort() {
-    if (closed) {
-      return;
-    }
-    closed = true;
-    try {
-      sink.abort();
-    } finally {
-      closeEncoder();
-    }
+    lifecycle.abort();
   }
 
   /**
@@ -263,10 +251,14 @@ public final class VideoWriter implements Closeable {
    */
   @Override
   public void close() {
-    if (!closed) {
-      abort();
-      throw new IllegalStateException(
-          "the video writer was closed without finish(): the video was thrown away");
+    lifecycle.close();
+  }
+
+  private void giveUp() {
+    try {
+      sink.abort();
+    } finally {
+      closeEncoder();
     }
   }
 
@@ -309,9 +301,7 @@ public final class VideoWriter implements Closeable {
 
   private void encode(I420Picture picture, long timestampMicros, boolean timed)
       throws IOException {
-    if (closed) {
-      throw new IllegalStateException("the video writer is closed");
-    }
+    lifecycle.checkOpen();
     if (timed && timedBefore && timestampMicros <= lastTimestamp) {
       // Checked before encoding: a picture the encoder has seen must reach the video.
       throw new IllegalArgumentException(
@@ -336,7 +326,7 @@ public final class VideoWriter implements Closeable {
       encoder.requestKeyFrame();
       throw refused;
     } catch (IOException failure) {
-      abort(); // the sink has given up already
+      lifecycle.abort(); // the sink has given up already
       throw failure;
     }
     if (timed) {
