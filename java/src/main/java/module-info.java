@@ -1,9 +1,19 @@
 /**
- * H.264 encoding and decoding with OpenH264 through JNI: {@link tq.brindlecast.openh264.H264Encoder}
- * and {@link tq.brindlecast.openh264.H264Decoder}, the picture types, the configuration classes,
- * the low-level {@link tq.brindlecast.openh264.Native} entry points, and MP4 reading and writing in
- * {@code tq.brindlecast.openh264.mp4}. The command-line tool in
- * {@code tq.brindlecast.openh264.tool} is the jar's main class and is not exported.
+ * H.264 encoding and decoding with OpenH264 through JNI, in layers that depend downwards only:
+ *
+ * <ul>
+ *   <li>{@code tq.brindlecast.openh264.bitstream}: H.264 byte streams without a codec (Annex B,
+ *       NAL units, parameter sets, access units);
+ *   <li>{@code tq.brindlecast.openh264}: the codec, {@link tq.brindlecast.openh264.H264Encoder}
+ *       and {@link tq.brindlecast.openh264.H264Decoder}, the picture types, the configuration
+ *       classes and the low-level {@link tq.brindlecast.openh264.Native} entry points;
+ *   <li>{@code tq.brindlecast.openh264.mp4}: MP4 reading and writing, on the bit stream only;
+ *   <li>{@code tq.brindlecast.openh264.image}: {@code BufferedImage} to and from I420;
+ *   <li>{@code tq.brindlecast.openh264.video}: pictures to video and video to pictures.
+ * </ul>
+ *
+ * <p>The command-line tool in {@code tq.brindlecast.openh264.tool} is the jar's main class and is
+ * not exported.
  */
 // Named after its package, terminal digits included.
 @SuppressWarnings("module")
@@ -14,5 +24,8 @@ module tq.brindlecast.openh264 {
   requires static transitive java.desktop;
 
   exports tq.brindlecast.openh264;
+  exports tq.brindlecast.openh264.bitstream;
+  exports tq.brindlecast.openh264.image;
   exports tq.brindlecast.openh264.mp4;
+  exports tq.brindlecast.openh264.video;
 }

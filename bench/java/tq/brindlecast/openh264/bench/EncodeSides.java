@@ -3,13 +3,13 @@ package tq.brindlecast.openh264.bench;
 import java.io.IOException;
 import java.util.ArrayList;
 import java.util.List;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.Native;
 import tq.brindlecast.openh264.RateControlMode;
 import tq.brindlecast.openh264.SpatialLayerConfig;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /** Encoding through the natives and through {@link H264Encoder}, with the same settings. */
 final class EncodeSides {

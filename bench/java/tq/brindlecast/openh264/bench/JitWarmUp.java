@@ -4,9 +4,9 @@ import java.io.IOException;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /**
  * Runs each side on small pictures until the JIT has compiled its loop and the library's Java

@@ -15,12 +15,12 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.ImageConversions;
-import tq.brindlecast.openh264.VideoWriter;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
+import tq.brindlecast.openh264.video.VideoWriter;
 
 /**
  * What writing MP4 and converting images add to encoding, in one JVM on one thread. Each pass
@@ -97,6 +97,7 @@ public final class WriterBench {
         for (I420Picture picture : pictures) {
           mp4.write(encoder.encode(picture));
         }
+        mp4.finish();
       }
     });
     sides.put("mp4-stream", () -> {
@@ -106,6 +107,7 @@ public final class WriterBench {
         for (I420Picture picture : pictures) {
           mp4.write(encoder.encode(picture));
         }
+        mp4.finish();
       }
     });
     sides.put("image-mp4", () -> {
@@ -113,6 +115,7 @@ public final class WriterBench {
         for (BufferedImage image : images) {
           video.write(image);
         }
+        video.finish();
       }
     });
     sides.put("image-bgr-mp4", () -> {
@@ -121,6 +124,7 @@ public final class WriterBench {
         for (BufferedImage image : bgrImages) {
           video.write(image);
         }
+        video.finish();
       }
     });
 
@@ -184,6 +188,7 @@ public final class WriterBench {
         for (EncodedFrame frame : frames) {
           mp4.write(frame);
         }
+        mp4.finish();
       }
     });
     sides.put("mp4-stream", () -> {
@@ -192,6 +197,7 @@ public final class WriterBench {
         for (EncodedFrame frame : frames) {
           mp4.write(frame);
         }
+        mp4.finish();
       }
     });
     int rounds = passes * 10;

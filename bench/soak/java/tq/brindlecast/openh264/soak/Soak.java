@@ -7,12 +7,12 @@ import java.util.List;
 import java.util.Random;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.RateControlMode;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /**
  * Encodes and decodes many small pictures through the Java API in short sessions, each with an

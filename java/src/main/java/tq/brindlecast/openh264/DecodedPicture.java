@@ -124,7 +124,7 @@ public final class DecodedPicture {
 
   /**
    * {@return an {@link I420Picture} view of the same array, without copying: it can be handed to an
-   * encoder or to {@link ImageConversions#toImage(I420Picture)}}
+   * encoder or to {@link tq.brindlecast.openh264.image.ImageConversions#toImage(I420Picture)}}
    */
   public I420Picture asI420Picture() {
     return I420Picture.ofPlanes(

@@ -41,7 +41,9 @@ public class DecoderConfig {
     return c;
   }
 
-  // Getters read by the native library.
+  // Getters read by the native library. Those that code an enumeration or a switch as a number
+  // are package-private: JNI finds them by name and signature all the same, and callers read the
+  // typed accessors beside them.
 
   /** {@return the file OpenH264 debug builds write reconstructed pictures to, or null for none} */
   public String getFileNameRestructed() {
@@ -59,13 +61,23 @@ public class DecoderConfig {
   }
 
   /** {@return the error concealment method as OpenH264 numbers it; see {@link ErrorConcealment}} */
-  public int getEcActiveIdc() {
+  int getEcActiveIdc() {
     return ecActiveIdc.value();
   }
 
+  /** {@return the {@link ErrorConcealment} set} */
+  public ErrorConcealment ecActiveIdc() {
+    return ecActiveIdc;
+  }
+
   /** {@return 1 when the decoder only parses the stream without reconstructing pictures, else 0} */
-  public int getParseOnly() {
+  int getParseOnly() {
     return parseOnly ? 1 : 0;
+  }
+
+  /** {@return whether {@code parseOnly} is on} */
+  public boolean parseOnly() {
+    return parseOnly;
   }
 
   /** {@return the size field of the video property record (normally 8)} */
@@ -74,8 +86,13 @@ public class DecoderConfig {
   }
 
   /** {@return the expected stream type as OpenH264 numbers it; see {@link VideoBitstreamType}} */
-  public int getVideoBsType() {
+  int getVideoBsType() {
     return videoBsType.value();
+  }
+
+  /** {@return the {@link VideoBitstreamType} set} */
+  public VideoBitstreamType videoBsType() {
+    return videoBsType;
   }
 
   // Setters.

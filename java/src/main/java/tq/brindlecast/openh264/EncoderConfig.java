@@ -122,15 +122,17 @@ public class EncoderConfig {
     return on ? 1 : 0;
   }
 
-  // Getters read by the native library.
+  // Getters read by the native library. Those that code an enumeration or a switch as a number
+  // are package-private: JNI finds them by name and signature all the same, and callers read the
+  // typed accessors beside them.
 
   /** {@return the usage type as OpenH264 numbers it; see {@link UsageType}} */
-  public int getUsageType() {
+  int getUsageType() {
     return usageType.value();
   }
 
   /** {@return the rate-control mode as OpenH264 numbers it; see {@link RateControlMode}} */
-  public int getRcMode() {
+  int getRcMode() {
     return rcMode.value();
   }
 
@@ -140,7 +142,7 @@ public class EncoderConfig {
   }
 
   /** {@return the complexity mode as OpenH264 numbers it; see {@link ComplexityMode}} */
-  public int getComplexityMode() {
+  int getComplexityMode() {
     return complexityMode.value();
   }
 
@@ -155,38 +157,68 @@ public class EncoderConfig {
   }
 
   /** {@return the SPS/PPS id strategy as OpenH264 numbers it; see {@link ParameterSetStrategy}} */
-  public int getParameterStrategy() {
+  int getParameterStrategy() {
     return parameterStrategy.value();
   }
 
   /** {@return 1 when prefix NAL units are added, else 0} */
-  public int getPrefixNalAddingControl() {
+  int getPrefixNalAddingControl() {
     return flag(prefixNalAddingControl);
   }
 
+  /** {@return whether {@code prefixNalAddingControl} is on} */
+  public boolean prefixNalAddingControl() {
+    return prefixNalAddingControl;
+  }
+
   /** {@return 1 when the SSEI message is written, else 0} */
-  public int getEnableSsei() {
+  int getEnableSsei() {
     return flag(enableSsei);
   }
 
+  /** {@return whether {@code enableSsei} is on} */
+  public boolean enableSsei() {
+    return enableSsei;
+  }
+
   /** {@return 1 when higher spatial layers use simulcast AVC instead of SVC syntax, else 0} */
-  public int getSimulcastAvc() {
+  int getSimulcastAvc() {
     return flag(simulcastAvc);
   }
 
+  /** {@return whether {@code simulcastAvc} is on} */
+  public boolean simulcastAvc() {
+    return simulcastAvc;
+  }
+
   /** {@return 1 when padding is enabled, else 0} */
-  public int getPaddingFlag() {
+  int getPaddingFlag() {
     return flag(paddingFlag);
   }
 
+  /** {@return whether {@code paddingFlag} is on} */
+  public boolean paddingFlag() {
+    return paddingFlag;
+  }
+
   /** {@return 1 for CABAC entropy coding, 0 for CAVLC} */
-  public int getEntropyCodingModeFlag() {
+  int getEntropyCodingModeFlag() {
     return flag(entropyCodingModeFlag);
   }
 
+  /** {@return whether {@code entropyCodingModeFlag} is on} */
+  public boolean entropyCodingModeFlag() {
+    return entropyCodingModeFlag;
+  }
+
   /** {@return 1 when rate control may skip pictures to keep the bit rate, else 0} */
-  public int getEnableFrameSkip() {
+  int getEnableFrameSkip() {
     return flag(enableFrameSkip);
+  }
+
+  /** {@return whether {@code enableFrameSkip} is on} */
+  public boolean enableFrameSkip() {
+    return enableFrameSkip;
   }
 
   /** {@return the lowest quantisation parameter the encoder may use} */
@@ -205,8 +237,13 @@ public class EncoderConfig {
   }
 
   /** {@return 1 when long-term reference pictures are used, else 0} */
-  public int getEnableLongTermReference() {
+  int getEnableLongTermReference() {
     return flag(enableLongTermReference);
+  }
+
+  /** {@return whether {@code enableLongTermReference} is on} */
+  public boolean enableLongTermReference() {
+    return enableLongTermReference;
   }
 
   /** {@return the number of long-term reference pictures} */
@@ -225,8 +262,13 @@ public class EncoderConfig {
   }
 
   /** {@return 1 when slices are balanced between threads at run time, else 0} */
-  public int getUseLoadBalancing() {
+  int getUseLoadBalancing() {
     return flag(useLoadBalancing);
+  }
+
+  /** {@return whether {@code useLoadBalancing} is on} */
+  public boolean useLoadBalancing() {
+    return useLoadBalancing;
   }
 
   /** {@return the loop filter setting: 0 on, 1 off, 2 on except across slice edges} */
@@ -245,33 +287,63 @@ public class EncoderConfig {
   }
 
   /** {@return 1 when the input is denoised, else 0} */
-  public int getEnableDenoise() {
+  int getEnableDenoise() {
     return flag(enableDenoise);
   }
 
+  /** {@return whether {@code enableDenoise} is on} */
+  public boolean enableDenoise() {
+    return enableDenoise;
+  }
+
   /** {@return 1 when background detection is on, else 0} */
-  public int getEnableBackgroundDetection() {
+  int getEnableBackgroundDetection() {
     return flag(enableBackgroundDetection);
   }
 
+  /** {@return whether {@code enableBackgroundDetection} is on} */
+  public boolean enableBackgroundDetection() {
+    return enableBackgroundDetection;
+  }
+
   /** {@return 1 when adaptive quantisation is on, else 0} */
-  public int getEnableAdaptiveQuant() {
+  int getEnableAdaptiveQuant() {
     return flag(enableAdaptiveQuant);
   }
 
+  /** {@return whether {@code enableAdaptiveQuant} is on} */
+  public boolean enableAdaptiveQuant() {
+    return enableAdaptiveQuant;
+  }
+
   /** {@return 1 when frame cropping is written for sizes that are not multiples of 16, else 0} */
-  public int getEnableFrameCroppingFlag() {
+  int getEnableFrameCroppingFlag() {
     return flag(enableFrameCroppingFlag);
   }
 
+  /** {@return whether {@code enableFrameCroppingFlag} is on} */
+  public boolean enableFrameCroppingFlag() {
+    return enableFrameCroppingFlag;
+  }
+
   /** {@return 1 when scene-change detection is on, else 0} */
-  public int getEnableSceneChangeDetect() {
+  int getEnableSceneChangeDetect() {
     return flag(enableSceneChangeDetect);
   }
 
+  /** {@return whether {@code enableSceneChangeDetect} is on} */
+  public boolean enableSceneChangeDetect() {
+    return enableSceneChangeDetect;
+  }
+
   /** {@return 1 when the link is lossless (a long-term reference setting), else 0} */
-  public int getIsLosslessLink() {
+  int getIsLosslessLink() {
     return flag(isLosslessLink);
+  }
+
+  /** {@return whether {@code isLosslessLink} is on} */
+  public boolean isLosslessLink() {
+    return isLosslessLink;
   }
 
   /** {@return the number of temporal layers, 1 to 4} */

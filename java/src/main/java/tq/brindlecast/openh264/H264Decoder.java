@@ -2,6 +2,9 @@ package tq.brindlecast.openh264;
 
 import java.util.Arrays;
 import java.util.Objects;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /**
  * Decodes H.264 (Annex B) into I420 pictures with OpenH264.
@@ -317,7 +320,7 @@ public final class H264Decoder implements AutoCloseable {
     int start = AnnexB.findStartCode(data, 0, length);
     while (start >= 0 && start + 3 < length) {
       int header = start + 3;
-      int type = data[header] & 0x1F;
+      int type = NalUnit.typeOf(data[header]);
       if (type == NalUnit.TYPE_SLICE || type == NalUnit.TYPE_IDR
           || type == NalUnit.TYPE_SLICE_EXTENSION) {
         return;

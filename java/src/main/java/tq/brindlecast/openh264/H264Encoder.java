@@ -3,6 +3,7 @@ package tq.brindlecast.openh264;
 import java.util.Collections;
 import java.util.List;
 import java.util.Objects;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /**
  * Encodes I420 pictures into H.264 (Annex B) with OpenH264, one {@link EncodedFrame} per picture.

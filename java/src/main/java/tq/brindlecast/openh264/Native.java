@@ -270,7 +270,8 @@ public final class Native {
     }
   }
 
-  // Callbacks made by the library. They never throw.
+  // Callbacks made by the library, not part of the API: JNI finds them by name and signature
+  // whatever their access. They never throw.
 
   /**
    * Allocates an output array for the library. Every call returns a new array, unless the code
@@ -280,7 +281,7 @@ public final class Native {
    * @param size the number of bytes
    * @return a new array (or the offered one), or null when it cannot be allocated
    */
-  public static byte[] AllocCallback(int size) {
+  static byte[] AllocCallback(int size) {
     byte[] offered = OFFERED_OUTPUT.get();
     if (offered != null) {
       OFFERED_OUTPUT.remove();
@@ -300,7 +301,7 @@ public final class Native {
    *
    * @param message the text
    */
-  public static void ErrorCallback(String message) {
+  static void ErrorCallback(String message) {
     deliver(true, message);
   }
 
@@ -309,7 +310,7 @@ public final class Native {
    *
    * @param message the text
    */
-  public static void DebugCallback(String message) {
+  static void DebugCallback(String message) {
     deliver(false, message);
   }
 

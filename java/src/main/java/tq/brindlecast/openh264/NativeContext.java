@@ -2,6 +2,7 @@ package tq.brindlecast.openh264;
 
 import java.lang.ref.Cleaner;
 import java.lang.ref.Reference;
+import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.concurrent.atomic.AtomicInteger;
 import java.util.function.LongConsumer;
 
@@ -16,6 +17,15 @@ final class NativeContext {
   /** The number of contexts created and not yet freed; read by tests. */
   static final AtomicInteger LIVE = new AtomicInteger();
 
+  /**
+   * The system property that, set to {@code true}, records where each encoder and decoder is
+   * made, so that the warning about one never closed shows its creation stack.
+   */
+  static final String LEAK_TRACE_PROPERTY = "tq.brindlecast.openh264.leakTrace";
+
+  private static final System.Logger LOGGER = System.getLogger(MessageRoute.LOGGER_NAME);
+  private static final AtomicBoolean LEAK_REPORTED = new AtomicBoolean();
+
   /** A native operation on the handle. */
   interface Operation<T> {
     T run(long handle);
@@ -28,16 +38,41 @@ final class NativeContext {
   private static final class Release implements Runnable {
     private final long handle;
     private final LongConsumer destroy;
+    private final String ownerName;
+    private final Throwable creation;
+    private volatile boolean closedByOwner;
 
-    Release(long handle, LongConsumer destroy) {
+    Release(long handle, LongConsumer destroy, String ownerName, Throwable creation) {
       this.handle = handle;
       this.destroy = destroy;
+      this.ownerName = ownerName;
+      this.creation = creation;
     }
 
     @Override
     public void run() {
       destroy.accept(handle);
       LIVE.decrementAndGet();
+      if (!closedByOwner && LEAK_REPORTED.compareAndSet(false, true)) {
+        reportLeak();
+      }
+    }
+
+    /**
+     * Once per process, as leak detectors do: the collector cannot see the native memory, so
+     * codecs left to the cleaner can pile up gigabytes before it runs.
+     */
+    private void reportLeak() {
+      String message =
+          "an " + ownerName + " was never closed: freed only now that it became unreachable."
+              + " Close encoders and decoders (try-with-resources); the garbage collector does"
+              + " not see their native memory. This is reported once. ";
+      if (creation != null) {
+        LOGGER.log(System.Logger.Level.WARNING, message + "It was made here:", creation);
+      } else {
+        LOGGER.log(System.Logger.Level.WARNING, message + "Run with -D" + LEAK_TRACE_PROPERTY
+            + "=true to see where it was made.");
+      }
     }
   }
 
@@ -45,6 +80,7 @@ final class NativeContext {
   private final String ownerName;
   private final MessageListener listener;
   private final long handle;
+  private final Release release;
   private final Cleaner.Cleanable cleanable;
   private boolean closed;
 
@@ -79,7 +115,12 @@ final class NativeContext {
     }
     this.handle = created;
     LIVE.incrementAndGet();
-    this.cleanable = CLEANER.register(owner, new Release(created, destroy));
+    Throwable creation =
+        Boolean.getBoolean(LEAK_TRACE_PROPERTY)
+            ? new Throwable(ownerName + " made, and never closed")
+            : null;
+    this.release = new Release(created, destroy, ownerName, creation);
+    this.cleanable = CLEANER.register(owner, release);
   }
 
   /**
@@ -120,6 +161,7 @@ final class NativeContext {
       closed = true;
       MessageRoute route = MessageRoute.open(listener);
       try {
+        release.closedByOwner = true;
         cleanable.clean();
       } finally {
         route.close();

@@ -75,7 +75,9 @@ public class SpatialLayerConfig {
     return on ? 1 : 0;
   }
 
-  // Getters read by the native library.
+  // Getters read by the native library. Those that code an enumeration or a switch as a number
+  // are package-private: JNI finds them by name and signature all the same, and callers read the
+  // typed accessors beside them.
 
   /** {@return the frame rate of this layer in pictures per second} */
   public float getFrameRate() {
@@ -83,13 +85,23 @@ public class SpatialLayerConfig {
   }
 
   /** {@return the profile_idc; 0 lets the encoder choose} See {@link Profile}. */
-  public int getProfileIdc() {
+  int getProfileIdc() {
     return profileIdc.value();
   }
 
+  /** {@return the {@link Profile} set} */
+  public Profile profileIdc() {
+    return profileIdc;
+  }
+
   /** {@return the level number; 0 lets the encoder choose} See {@link Level}. */
-  public int getLevelIdc() {
+  int getLevelIdc() {
     return levelIdc.value();
+  }
+
+  /** {@return the {@link Level} set} */
+  public Level levelIdc() {
+    return levelIdc;
   }
 
   /** {@return the quantisation parameter used when rate control does not choose one} */
@@ -98,8 +110,13 @@ public class SpatialLayerConfig {
   }
 
   /** {@return the slice mode as OpenH264 numbers it; see {@link SliceMode}} */
-  public int getSliceMode() {
+  int getSliceMode() {
     return sliceMode.value();
+  }
+
+  /** {@return the {@link SliceMode} set} */
+  public SliceMode sliceMode() {
+    return sliceMode;
   }
 
   /** {@return the number of slices for {@link SliceMode#FIXED_SLICE_NUMBER}; 0 means automatic} */
@@ -118,8 +135,13 @@ public class SpatialLayerConfig {
   }
 
   /** {@return 1 when the video signal type is written, else 0} */
-  public int getVideoSignalTypePresent() {
+  int getVideoSignalTypePresent() {
     return flag(videoSignalTypePresent);
+  }
+
+  /** {@return whether {@code videoSignalTypePresent} is on} */
+  public boolean videoSignalTypePresent() {
+    return videoSignalTypePresent;
   }
 
   /** {@return the H.264 video_format code (5: unspecified)} */
@@ -128,13 +150,23 @@ public class SpatialLayerConfig {
   }
 
   /** {@return 1 when the samples use the full range 0 to 255, else 0} */
-  public int getFullRange() {
+  int getFullRange() {
     return flag(fullRange);
   }
 
+  /** {@return whether {@code fullRange} is on} */
+  public boolean fullRange() {
+    return fullRange;
+  }
+
   /** {@return 1 when the colour description is written, else 0} */
-  public int getColorDescriptionPresent() {
+  int getColorDescriptionPresent() {
     return flag(colorDescriptionPresent);
+  }
+
+  /** {@return whether {@code colorDescriptionPresent} is on} */
+  public boolean colorDescriptionPresent() {
+    return colorDescriptionPresent;
   }
 
   /** {@return the H.264 colour_primaries code (2: unspecified)} */
@@ -153,13 +185,23 @@ public class SpatialLayerConfig {
   }
 
   /** {@return 1 when the sample aspect ratio is written, else 0} */
-  public int getAspectRatioPresent() {
+  int getAspectRatioPresent() {
     return flag(aspectRatioPresent);
   }
 
+  /** {@return whether {@code aspectRatioPresent} is on} */
+  public boolean aspectRatioPresent() {
+    return aspectRatioPresent;
+  }
+
   /** {@return the aspect_ratio_idc; see {@link AspectRatio}} */
-  public int getAspectRatio() {
+  int getAspectRatio() {
     return aspectRatio.value();
+  }
+
+  /** {@return the {@link AspectRatio} set} */
+  public AspectRatio aspectRatio() {
+    return aspectRatio;
   }
 
   /** {@return the sample aspect ratio width used with {@link AspectRatio#EXTENDED_SAR}} */

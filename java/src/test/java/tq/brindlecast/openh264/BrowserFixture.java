@@ -7,6 +7,7 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
+import tq.brindlecast.openh264.video.VideoWriter;
 
 /**
  * Writes the MP4s the browser test plays, a progressive file and a fragmented stream, from
@@ -54,6 +55,8 @@ public final class BrowserFixture {
         progressive.write(image, times[i]);
         fragmented.write(image, times[i]);
       }
+      progressive.finish();
+      fragmented.finish();
     }
     long last = times[PICTURES - 1] - times[PICTURES - 2];
     List<String> seeks = new ArrayList<>();

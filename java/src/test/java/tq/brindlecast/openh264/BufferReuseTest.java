@@ -10,6 +10,7 @@ import static org.junit.jupiter.api.Assertions.assertSame;
 import java.util.ArrayList;
 import java.util.List;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /** The copies the Java API spares: staged planes to encode, arrays handed back to decode into. */
 class BufferReuseTest {

@@ -8,9 +8,12 @@ import static org.junit.jupiter.api.Assertions.fail;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
+import java.util.Map;
 import java.util.logging.Handler;
 import java.util.logging.Level;
 import java.util.logging.LogRecord;
@@ -101,6 +104,28 @@ class CodecLifecycleTest {
     }
     assertTrue(NativeContext.LIVE.get() <= before,
         "contexts still live: " + (NativeContext.LIVE.get() - before));
+  }
+
+  @Test
+  void aCodecNeverClosedIsReportedOnceAndWhereItWasMadeWhenAsked() throws Exception {
+    String classPath = System.getenv("TQ_JAR") + java.io.File.pathSeparator
+        + Path.of(LeakingCodecs.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+    // Each row: the JVM options, and what the warning says besides.
+    Map<String, String> rows = Map.of(
+        "-Dunrelated=true", "Run with -D" + NativeContext.LEAK_TRACE_PROPERTY + "=true",
+        "-D" + NativeContext.LEAK_TRACE_PROPERTY + "=true", "LeakingCodecs.makeAndForget");
+    for (Map.Entry<String, String> row : rows.entrySet()) {
+      Process process = new ProcessBuilder(
+          Path.of(System.getProperty("java.home"), "bin", "java").toString(), row.getKey(),
+          "-cp", classPath, LeakingCodecs.class.getName())
+          .redirectErrorStream(true).start();
+      String output = new String(process.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+      assertEquals(0, process.waitFor(), output);
+      assertTrue(output.contains("live contexts: 0"), output);
+      assertEquals(1, output.split("was never closed", -1).length - 1,
+          row.getKey() + ": one warning for two codecs left to the cleaner\n" + output);
+      assertTrue(output.contains(row.getValue()), row.getKey() + ":\n" + output);
+    }
   }
 
   @Test

@@ -9,6 +9,7 @@ import java.util.Arrays;
 import java.util.List;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** What Decode accepts and what it writes, on the real OpenH264. */
 class DecoderNativeDecodeTest {
@@ -131,7 +132,7 @@ class DecoderNativeDecodeTest {
   private static int indexOfNal(byte[] buffer, int type) {
     for (int i = 0; i + 3 < buffer.length; i++) {
       if (buffer[i] == 0 && buffer[i + 1] == 0 && buffer[i + 2] == 1
-          && (buffer[i + 3] & 0x1F) == type) {
+          && NalUnit.typeOf(buffer[i + 3]) == type) {
         return i > 0 && buffer[i - 1] == 0 ? i - 1 : i;
       }
     }

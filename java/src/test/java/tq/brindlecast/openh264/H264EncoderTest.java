@@ -1,14 +1,16 @@
 package tq.brindlecast.openh264;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
-import static tq.brindlecast.openh264.Refusals.assertRefused;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static tq.brindlecast.openh264.Refusals.assertRefused;
 
 import java.util.List;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 class H264EncoderTest {
   private static final String INITIALIZING = "openh264 encode: Initializing encoder.";

@@ -12,6 +12,9 @@ import java.util.Random;
 import java.util.function.BiFunction;
 import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /**
  * Twenty thousand mutated streams (bit flips, truncation, duplicated and dropped NAL units, random

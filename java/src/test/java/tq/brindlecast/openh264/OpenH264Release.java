@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.util.List;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
 
 /**
  * The OpenH264 release the library under test runs with, as the library reports it, and what

@@ -6,11 +6,11 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import org.junit.jupiter.api.function.Executable;
 
 /** Checks that a call is refused with an exception that says why. */
-final class Refusals {
+public final class Refusals {
   private Refusals() {}
 
   /** Asserts that {@code call} throws {@code type} with a message containing {@code expected}. */
-  static void assertRefused(
+  public static void assertRefused(
       Class<? extends RuntimeException> type, String expected, Executable call) {
     RuntimeException failure = assertThrows(type, call);
     assertTrue(

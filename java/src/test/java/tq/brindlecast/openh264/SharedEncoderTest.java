@@ -12,6 +12,8 @@ import java.util.Collections;
 import java.util.List;
 import java.util.TreeMap;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** One encoder used by several threads at once. */
 class SharedEncoderTest {

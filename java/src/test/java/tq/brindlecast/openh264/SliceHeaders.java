@@ -1,42 +1,23 @@
 package tq.brindlecast.openh264;
 
-import java.io.ByteArrayOutputStream;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.BitReader;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** Reads the few syntax elements of slice and parameter set headers the tests need. */
 final class SliceHeaders {
-  private final byte[] rbsp;
-  private int bit;
+  private final BitReader reader;
 
   private SliceHeaders(byte[] data, int offset, int length) {
-    // Drop the emulation prevention bytes: 00 00 03 stands for 00 00.
-    ByteArrayOutputStream out = new ByteArrayOutputStream();
-    int zeros = 0;
-    for (int i = offset; i < offset + length; i++) {
-      int b = data[i] & 0xFF;
-      if (zeros >= 2 && b == 3) {
-        zeros = 0;
-        continue;
-      }
-      zeros = b == 0 ? zeros + 1 : 0;
-      out.write(b);
-    }
-    this.rbsp = out.toByteArray();
+    this.reader = new BitReader(data, offset, length, "the NAL unit");
   }
 
   private int bits(int count) {
-    int value = 0;
-    for (int i = 0; i < count; i++, bit++) {
-      value = (value << 1) | ((rbsp[bit / 8] >> (7 - bit % 8)) & 1);
-    }
-    return value;
+    return (int) reader.bits(count, "a header field");
   }
 
   private int expGolomb() {
-    int leadingZeros = 0;
-    while (bits(1) == 0) {
-      leadingZeros++;
-    }
-    return (1 << leadingZeros) - 1 + bits(leadingZeros);
+    return reader.ue("a header field", Integer.MAX_VALUE);
   }
 
   /** The number of frame_num bits from a Baseline SPS (profile 66, which has no chroma fields). */

@@ -6,18 +6,20 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /**
  * H.264 test streams made by ffmpeg with libx264 from its moving test pattern, and the pictures
  * ffmpeg's own decoder makes of them.
  */
-final class StreamSamples {
+public final class StreamSamples {
   final String name;
   final int width;
   final int height;
-  final byte[] stream;
+  public final byte[] stream;
   /** ffmpeg's pictures, packed I420, in output order. */
-  final List<byte[]> reference;
+  public final List<byte[]> reference;
 
   private StreamSamples(String name, int width, int height, byte[] stream, List<byte[]> reference) {
     this.name = name;
@@ -31,7 +33,7 @@ final class StreamSamples {
    * Encodes `frames` pictures of width x height with libx264 and the given extra encoder options
    * (for example "-profile:v", "main"), and decodes the result with ffmpeg.
    */
-  static StreamSamples make(
+  public static StreamSamples make(
       Path dir, String name, int width, int height, int frames, String... x264Options)
       throws IOException, InterruptedException {
     Path h264 = dir.resolve(name + ".h264");
@@ -65,7 +67,7 @@ final class StreamSamples {
     List<byte[]> units = accessUnits();
     byte[] first = units.get(0);
     for (int i = 0; i + 4 < first.length; i++) {
-      if (first[i] == 0 && first[i + 1] == 0 && first[i + 2] == 1 && (first[i + 3] & 0x1F) == 7) {
+      if (first[i] == 0 && first[i + 1] == 0 && first[i + 2] == 1 && NalUnit.typeOf(first[i + 3]) == NalUnit.TYPE_SPS) {
         return first[i + 4] & 0xFF;
       }
     }

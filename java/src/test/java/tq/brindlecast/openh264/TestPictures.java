@@ -3,6 +3,7 @@ package tq.brindlecast.openh264;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Random;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** Pictures and stream helpers shared by the native encoder and decoder tests. */
 final class TestPictures {
@@ -60,7 +61,7 @@ final class TestPictures {
     List<Integer> types = new ArrayList<>();
     for (int i = 0; i + 3 < stream.length; i++) {
       if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-        types.add(stream[i + 3] & 0x1F);
+        types.add(NalUnit.typeOf(stream[i + 3]));
         i += 3;
       }
     }

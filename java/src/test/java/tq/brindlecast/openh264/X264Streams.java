@@ -6,6 +6,8 @@ import java.util.ArrayList;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** H.264 streams made by ffmpeg with libx264, among them the kinds OpenH264 cannot decode. */
 public final class X264Streams {

@@ -1,11 +1,11 @@
 package tq.brindlecast.openh264.smoke;
 
 import tq.brindlecast.openh264.DecodedPicture;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /**
  * Encodes a few moving pictures and decodes them again, and fails (exit status 1) unless every

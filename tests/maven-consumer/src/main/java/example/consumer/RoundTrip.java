@@ -2,11 +2,11 @@ package example.consumer;
 
 import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /**
  * Encodes one picture with the library as a Maven dependency, decodes it again, and checks that

@@ -2,14 +2,22 @@ package tq.brindlecast.openh264.mp4;
 
 import java.io.Closeable;
 import java.io.IOException;
+import java.io.InputStream;
 import java.nio.channels.FileChannel;
 import java.nio.channels.SeekableByteChannel;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Objects;
+import java.util.Set;
+import tq.brindlecast.openh264.bitstream.LengthPrefixed;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.io.TemporaryFiles;
 
 /**
  * Reads the H.264 video track of an MP4 (ISO base media) file: progressive or fragmented, with
@@ -43,8 +51,6 @@ import java.util.Objects;
  */
 public final class Mp4Reader implements Closeable {
   private static final byte[] NOTHING = {};
-  private static final int NAL_TYPE_SPS = 7;
-  private static final int NAL_TYPE_PPS = 8;
   private static final int OWN_SPS_AND_PPS = 3;
 
   private final Mp4Input input;
@@ -84,6 +90,46 @@ public final class Mp4Reader implements Closeable {
       return new Mp4Reader(input);
     } catch (IOException | RuntimeException failure) {
       input.close();
+      throw failure;
+    }
+  }
+
+  /** The first box types of ISO base media files (MP4, M4V, QuickTime). */
+  private static final Set<String> FIRST_BOXES =
+      Set.of("ftyp", "moov", "mdat", "free", "wide", "skip", "styp", "moof");
+
+  /**
+   * Tells by a file's first bytes (8 are enough) whether it is an ISO base media file (MP4, M4V,
+   * QuickTime), whose first box has one of the types such files start with, rather than, say,
+   * an Annex B stream, which starts with a start code.
+   *
+   * @param head the file's first bytes
+   * @return whether they start like an MP4 file
+   */
+  public static boolean startsLikeMp4(byte[] head) {
+    return head.length >= 8
+        && FIRST_BOXES.contains(new String(head, 4, 4, StandardCharsets.ISO_8859_1));
+  }
+
+  /**
+   * Reads an MP4 file from a stream, which cannot seek: it is copied to a temporary file first,
+   * which goes when the reader is closed (or the JVM stops). The stream is closed.
+   *
+   * @param in the stream
+   * @return a reader of the file the stream holds
+   * @throws Mp4FormatException if it holds no H.264 video track that can be read
+   * @throws IOException if the stream cannot be read or the temporary file written
+   */
+  public static Mp4Reader open(InputStream in) throws IOException {
+    Objects.requireNonNull(in, "in must not be null");
+    Path spool = Files.createTempFile("tqh264bridge-", ".mp4");
+    TemporaryFiles.deleteOnExit(spool);
+    try (in) {
+      Files.copy(in, spool, StandardCopyOption.REPLACE_EXISTING);
+      return open(FileChannel.open(
+          spool, StandardOpenOption.READ, StandardOpenOption.DELETE_ON_CLOSE));
+    } catch (IOException | RuntimeException failure) {
+      TemporaryFiles.delete(spool);
       throw failure;
     }
   }
@@ -128,40 +174,27 @@ public final class Mp4Reader implements Closeable {
         index == 0 || sample.sync() || track.description(index) != track.description(index - 1);
     byte[] prefix = needsParameterSets ? entry.annexBParameterSets() : NOTHING;
     int lengthSize = entry.nalLengthSize();
-    byte[] unit;
-    int start;
-    if (lengthSize == 4) {
-      // A four-byte length becomes a four-byte start code in place.
-      unit = new byte[prefix.length + sample.size()];
-      input.read(sample.offset(), unit, prefix.length, sample.size());
-      start = prefix.length;
-      boolean ownSets = toStartCodes(unit, start, index) == OWN_SPS_AND_PPS;
-      if (!ownSets || prefix.length == 0) {
-        System.arraycopy(prefix, 0, unit, 0, prefix.length);
-        return unit;
-      }
-      return Arrays.copyOfRange(unit, start, unit.length);
+    byte[] unit = new byte[prefix.length + sample.size()];
+    int start = prefix.length;
+    input.read(sample.offset(), unit, start, sample.size());
+    List<NalUnit> nals;
+    try {
+      nals = LengthPrefixed.nalUnits(unit, start, sample.size(), lengthSize);
+    } catch (IllegalArgumentException overrun) {
+      throw new Mp4FormatException("sample " + (index + 1) + " " + overrun.getMessage());
     }
-    byte[] raw = new byte[sample.size()];
-    input.read(sample.offset(), raw, 0, raw.length);
-    List<int[]> nals = nalUnits(raw, lengthSize, index);
-    int own = 0;
-    int length = 0;
-    for (int[] nal : nals) {
-      length += 4 + nal[1];
-      own |= nal[1] > 0 ? parameterSetKind(raw[nal[0]]) : 0;
-    }
-    if (own == OWN_SPS_AND_PPS) {
+    if (ownParameterSets(nals) == OWN_SPS_AND_PPS) {
       prefix = NOTHING;
     }
-    unit = new byte[prefix.length + length];
-    System.arraycopy(prefix, 0, unit, 0, prefix.length);
-    int position = prefix.length;
-    for (int[] nal : nals) {
-      unit[position + 3] = 1;
-      System.arraycopy(raw, nal[0], unit, position + 4, nal[1]);
-      position += 4 + nal[1];
+    if (lengthSize != 4) {
+      return LengthPrefixed.toAnnexB(prefix, unit, nals);
     }
+    // A four-byte length becomes a four-byte start code in place.
+    LengthPrefixed.toStartCodesInPlace(unit, nals);
+    if (prefix.length == 0 && start > 0) {
+      return Arrays.copyOfRange(unit, start, unit.length);
+    }
+    System.arraycopy(prefix, 0, unit, 0, prefix.length);
     return unit;
   }
 
@@ -170,63 +203,14 @@ public final class Mp4Reader implements Closeable {
     input.close();
   }
 
-  /** 1 for a sequence parameter set's first byte, 2 for a picture parameter set's, else 0. */
-  private static int parameterSetKind(byte header) {
-    int type = header & 0x1F;
-    return type == NAL_TYPE_SPS ? 1 : type == NAL_TYPE_PPS ? 2 : 0;
-  }
-
-  /**
-   * Turns four-byte lengths into start codes in place; tells which kinds of parameter set the
-   * sample holds ({@link #parameterSetKind} of each, or-ed).
-   */
-  private static int toStartCodes(byte[] unit, int start, int index)
-      throws Mp4FormatException {
+  /** Which kinds of parameter set the units hold: 1 for an SPS, 2 for a PPS, or-ed. */
+  private static int ownParameterSets(List<NalUnit> nals) {
     int own = 0;
-    int position = start;
-    while (position < unit.length) {
-      long length = nalLength(unit, position, 4, start, index);
-      unit[position] = 0;
-      unit[position + 1] = 0;
-      unit[position + 2] = 0;
-      unit[position + 3] = 1;
-      position += 4;
-      own |= length > 0 ? parameterSetKind(unit[position]) : 0;
-      position += (int) length;
+    for (NalUnit nal : nals) {
+      own |= nal.length() == 0 ? 0
+          : nal.type() == NalUnit.TYPE_SPS ? 1 : nal.type() == NalUnit.TYPE_PPS ? 2 : 0;
     }
     return own;
-  }
-
-  /** The {start, length} of each NAL unit of a sample with one- or two-byte lengths. */
-  private static List<int[]> nalUnits(byte[] raw, int lengthSize, int index)
-      throws Mp4FormatException {
-    List<int[]> nals = new ArrayList<>();
-    int position = 0;
-    while (position < raw.length) {
-      int length = (int) nalLength(raw, position, lengthSize, 0, index);
-      nals.add(new int[] {position + lengthSize, length});
-      position += lengthSize + length;
-    }
-    return nals;
-  }
-
-  private static long nalLength(byte[] data, int position, int lengthSize, int start, int index)
-      throws Mp4FormatException {
-    int left = data.length - position;
-    if (left < lengthSize) {
-      throw new Mp4FormatException(
-          "sample " + (index + 1) + " ends with " + left + " bytes, too few for a NAL unit length");
-    }
-    long length = 0;
-    for (int i = 0; i < lengthSize; i++) {
-      length = length << 8 | (data[position + i] & 0xFF);
-    }
-    if (length > left - lengthSize) {
-      throw new Mp4FormatException(
-          "sample " + (index + 1) + " has a NAL unit of " + length + " bytes at byte "
-              + (position - start) + ", past the end of its " + (data.length - start) + " bytes");
-    }
-    return length;
   }
 
   private static Mp4Track readMovie(Mp4Input input) throws IOException {

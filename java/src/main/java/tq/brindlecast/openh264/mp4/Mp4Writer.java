@@ -1,6 +1,5 @@
 package tq.brindlecast.openh264.mp4;
 
-import java.io.Closeable;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.Path;
@@ -8,9 +7,11 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Objects;
-import tq.brindlecast.openh264.EncodedFrame;
-import tq.brindlecast.openh264.NalUnit;
-import tq.brindlecast.openh264.SequenceParameterSet;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
+import tq.brindlecast.openh264.io.OutputLifecycle;
 
 /**
  * Writes H.264 pictures into an MP4 file with one video track.
@@ -23,15 +24,16 @@ import tq.brindlecast.openh264.SequenceParameterSet;
  *       mp4.write(frame);                  // or mp4.write(frame, timestampMicros)
  *     }
  *   }
+ *   mp4.finish();                          // without it, close() throws the file away
  * }
  * }</pre>
  *
  * <p>{@link #toFile} writes a progressive MP4 with the {@code moov} box before the media data, so
- * that it plays while it downloads; the file appears, complete, when the writer is closed (until
- * then the data goes to temporary files in the same folder). {@link #toStream} writes to a stream
- * that cannot seek: a fragmented MP4, one fragment per GOP (starting at each IDR picture), each
- * written as soon as it is complete, so a recording cut off by a crash keeps all but its last
- * fragment.
+ * that it plays while it downloads; the file appears, complete, when the writer is finished
+ * (until then the data goes to a temporary file in the same folder; the file gets the permissions
+ * of a new file). {@link #toStream} writes to a stream that cannot seek: a fragmented MP4, one
+ * fragment per GOP (starting at each IDR picture), each written as soon as it is complete, so a
+ * recording cut off by a crash keeps all but its last fragment.
  *
  * <p>Each picture lasts until the next one starts. Pictures written without a time stamp follow
  * the previous one after one frame interval; with time stamps (in microseconds, increasing, at
@@ -50,7 +52,7 @@ import tq.brindlecast.openh264.SequenceParameterSet;
  *
  * <p>A writer is for one thread at a time.
  */
-public final class Mp4Writer implements Closeable {
+public final class Mp4Writer implements EncodedPictureSink {
   /** The largest frame rate accepted. */
   public static final double MAX_FRAME_RATE = 1000;
 
@@ -71,7 +73,7 @@ public final class Mp4Writer implements Closeable {
   private long lastMicros;
   private boolean timed;
   private int pictures;
-  private boolean closed;
+  private final OutputLifecycle lifecycle;
 
   /** Where finished samples go: a progressive file or a fragmented stream. */
   interface Layout {
@@ -92,6 +94,7 @@ public final class Mp4Writer implements Closeable {
 
   private Mp4Writer(Layout layout, int width, int height, double frameRate) {
     this.layout = layout;
+    this.lifecycle = new OutputLifecycle("the MP4 writer", layout::abandon);
     this.width = width;
     this.height = height;
     // A time scale in which the frame interval is a whole number of ticks: 1000 or 1001 of them,
@@ -162,6 +165,7 @@ public final class Mp4Writer implements Closeable {
    *     description); nothing is written then
    * @throws IOException if writing fails
    */
+  @Override
   public void write(EncodedFrame frame) throws IOException {
     long next = !hasPending ? 0 : pendingTicks + frameTicks;
     append(frame, next, Long.MIN_VALUE);
@@ -178,6 +182,7 @@ public final class Mp4Writer implements Closeable {
    *     go into this track; nothing is written then
    * @throws IOException if writing fails
    */
+  @Override
   public void write(EncodedFrame frame, long timestampMicros) throws IOException {
     long ticks;
     if (!hasPending) {
@@ -209,9 +214,7 @@ public final class Mp4Writer implements Closeable {
 
   private void append(EncodedFrame frame, long ticks, long micros) throws IOException {
     Objects.requireNonNull(frame, "frame must not be null");
-    if (closed) {
-      throw new IllegalStateException("the MP4 writer is closed");
-    }
+    lifecycle.checkOpen();
     if (hasPending && ticks - pendingTicks > Mp4WriterBoxes.MAX_U32) {
       throw new IllegalArgumentException(
           "a picture may last at most 2^32 ticks of 1/" + timescale + " s");
@@ -232,8 +235,7 @@ public final class Mp4Writer implements Closeable {
         }
       }
     } catch (IOException | RuntimeException failure) {
-      closed = true;
-      layout.abandon();
+      lifecycle.abort();
       throw failure;
     }
     Mp4BoxBuilder spare = pending;
@@ -335,31 +337,46 @@ public final class Mp4Writer implements Closeable {
   }
 
   /** {@return the number of pictures written so far} */
+  @Override
   public int pictureCount() {
     return pictures;
   }
 
   /**
    * Writes the last picture and completes the MP4: the file moved into place, or the last
-   * fragment written and the stream closed. Closing again does nothing.
+   * fragment written and the stream closed. Finishing again does nothing.
    *
    * @throws IOException if writing fails, or no picture was written (no file is created then)
+   * @throws IllegalStateException if the writer was aborted
    */
   @Override
-  public void close() throws IOException {
-    if (closed) {
-      return;
-    }
-    closed = true;
-    try {
-      if (hasPending) {
-        long duration = pictures > 1 ? lastDuration : frameTicks;
-        layout.add(pending.array(), pending.size(), duration, pendingSync);
-      }
-      layout.finish(format);
-    } catch (IOException | RuntimeException failure) {
-      layout.abandon();
-      throw failure;
-    }
+  public void finish() throws IOException {
+    lifecycle.finish(
+        () -> {
+          if (hasPending) {
+            long duration = pictures > 1 ? lastDuration : frameTicks;
+            layout.add(pending.array(), pending.size(), duration, pendingSync);
+          }
+          layout.finish(format);
+        });
+  }
+
+  /**
+   * Gives up: the temporary file removed (a file already at the target stays as it was), or the
+   * stream closed after the fragments already sent. Does nothing once finished or aborted.
+   */
+  @Override
+  public void abort() {
+    lifecycle.abort();
+  }
+
+  /**
+   * Aborts unless {@link #finish()} or {@link #abort()} came first.
+   *
+   * @throws IllegalStateException after aborting, when the writer was neither finished nor aborted
+   */
+  @Override
+  public void close() {
+    lifecycle.close();
   }
 }

@@ -1,5 +1,8 @@
 package tq.brindlecast.openh264.mp4;
 
+import tq.brindlecast.openh264.bitstream.BitReader;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+
 /**
  * Compares two SPS or two PPS while ignoring their ids. OpenH264 numbers the parameter sets of
  * each IDR picture anew by default, so a stream may bring many SPS that all describe the same
@@ -11,92 +14,36 @@ final class ParameterSetIds {
 
   /**
    * Whether two NAL units (headers included) are the same parameter set but for the ids: for an
-   * SPS ({@code type} 7) its own id after profile, constraints and level; for a PPS its own id
-   * and the id of the SPS it refers to.
+   * SPS its own id after profile, constraints and level; for a PPS its own id and the id of the
+   * SPS it refers to.
    */
   static boolean sameButIds(byte[] a, int aOffset, int aLength, byte[] b, int bOffset,
       int bLength, int type) {
-    Bits first = new Bits(a, aOffset, aLength);
-    Bits second = new Bits(b, bOffset, bLength);
-    int fixedBits = type == 7 ? 32 : 8; // NAL header, and an SPS's profile/level bytes
-    for (int i = 0; i < fixedBits; i++) {
-      if (first.bit() != second.bit()) {
+    BitReader first = new BitReader(a, aOffset, aLength, "the parameter set");
+    BitReader second = new BitReader(b, bOffset, bLength, "the parameter set");
+    try {
+      // NAL header, and an SPS's profile, constraint and level bytes.
+      int fixedBits = type == NalUnit.TYPE_SPS ? 32 : 8;
+      if (first.bits(fixedBits, "header") != second.bits(fixedBits, "header")) {
         return false;
       }
-    }
-    int ids = type == 7 ? 1 : 2;
-    for (int i = 0; i < ids; i++) {
-      if (!first.skipExpGolomb() || !second.skipExpGolomb()) {
+      int ids = type == NalUnit.TYPE_SPS ? 1 : 2;
+      for (int i = 0; i < ids; i++) {
+        first.ue("id", Integer.MAX_VALUE);
+        second.ue("id", Integer.MAX_VALUE);
+      }
+      int firstLeft = first.bitsBeforeStopBit();
+      if (firstLeft < 0 || firstLeft != second.bitsBeforeStopBit()) {
         return false;
       }
-    }
-    int firstLeft = first.bitsToStopBit();
-    if (firstLeft < 0 || firstLeft != second.bitsToStopBit()) {
-      return false;
-    }
-    for (int i = 0; i < firstLeft; i++) {
-      if (first.bit() != second.bit()) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  /** The payload bits of a NAL unit, emulation prevention bytes removed. */
-  private static final class Bits {
-    private final byte[] payload;
-    private final int size;
-    private int position;
-
-    Bits(byte[] data, int offset, int length) {
-      payload = new byte[length];
-      int zeros = 0;
-      int out = 0;
-      for (int i = offset; i < offset + length; i++) {
-        int value = data[i] & 0xFF;
-        if (zeros >= 2 && value == 3) {
-          zeros = 0;
-          continue;
-        }
-        zeros = value == 0 ? zeros + 1 : 0;
-        payload[out++] = (byte) value;
-      }
-      size = out * 8;
-    }
-
-    /** The next bit, or -1 past the end. */
-    int bit() {
-      if (position >= size) {
-        return -1;
-      }
-      int value = (payload[position >> 3] >> (7 - (position & 7))) & 1;
-      position++;
-      return value;
-    }
-
-    boolean skipExpGolomb() {
-      int zeros = 0;
-      int bit;
-      while ((bit = bit()) == 0) {
-        if (++zeros > 31) {
+      for (int i = 0; i < firstLeft; i++) {
+        if (first.bit("payload") != second.bit("payload")) {
           return false;
         }
       }
-      if (bit < 0 || position + zeros > size) {
-        return false;
-      }
-      position += zeros;
       return true;
-    }
-
-    /** Bits from here to the last 1 bit (the stop bit), or -1 when there is none. */
-    int bitsToStopBit() {
-      for (int last = size - 1; last >= position; last--) {
-        if (((payload[last >> 3] >> (7 - (last & 7))) & 1) != 0) {
-          return last - position;
-        }
-      }
-      return -1;
+    } catch (IllegalArgumentException unreadable) {
+      return false;
     }
   }
 }

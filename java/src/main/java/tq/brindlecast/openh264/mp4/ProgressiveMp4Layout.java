@@ -1,39 +1,44 @@
 package tq.brindlecast.openh264.mp4;
 
 import java.io.BufferedOutputStream;
+import java.io.EOFException;
+import java.io.FilterOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
+import java.nio.ByteBuffer;
 import java.nio.channels.FileChannel;
-import java.nio.file.AtomicMoveNotSupportedException;
-import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
-import java.nio.file.StandardOpenOption;
+import tq.brindlecast.openh264.io.AtomicFile;
 
 /**
- * A progressive MP4 file with {@code moov} first: the samples go to a temporary file beside the
- * target while they come; closing writes {@code ftyp}, {@code moov} and the {@code mdat} header
- * into a second temporary file, appends the samples, and moves it into place.
+ * A progressive MP4 file with {@code moov} first, in one temporary file beside the target: the
+ * samples are written from its start while they come; finishing moves them up by the size of
+ * {@code ftyp}, {@code moov} and the {@code mdat} header, writes those in front, and moves the
+ * file into place.
  */
 final class ProgressiveMp4Layout implements Mp4Writer.Layout {
-  private final Path target;
-  private final Path media;
+  private static final int SHIFT_BLOCK = 1 << 20;
+
+  private final AtomicFile file;
   private final OutputStream mediaOut;
   private final Mp4WriterSamples samples = new Mp4WriterSamples();
-  private Path assembled;
   private long written;
 
-  ProgressiveMp4Layout(Path file) throws IOException {
-    this.target = file.toAbsolutePath();
-    Path dir = target.getParent();
-    String name = target.getFileName().toString();
-    this.media = Files.createTempFile(dir, "." + name + "-", ".mdat");
-    try {
-      this.mediaOut = new BufferedOutputStream(Files.newOutputStream(media), 1 << 16);
-    } catch (IOException failure) {
-      Files.deleteIfExists(media);
-      throw failure;
-    }
+  ProgressiveMp4Layout(Path target) throws IOException {
+    this.file = AtomicFile.create(target);
+    // Flushed, never closed: the channel stays open for the header.
+    this.mediaOut =
+        new BufferedOutputStream(
+            new FilterOutputStream(file.stream()) {
+              @Override
+              public void write(byte[] b, int off, int len) throws IOException {
+                out.write(b, off, len);
+              }
+
+              @Override
+              public void close() {}
+            },
+            1 << 16);
   }
 
   @Override
@@ -51,30 +56,40 @@ final class ProgressiveMp4Layout implements Mp4Writer.Layout {
 
   @Override
   public void finish(Mp4WriterFormat format) throws IOException {
-    mediaOut.close();
     if (format == null) {
-      Files.deleteIfExists(media);
-      throw new IOException("no picture was written; " + target + " was not created");
+      file.abort();
+      throw new IOException("no picture was written; " + file.name() + " was not created");
     }
+    mediaOut.flush();
     byte[] header = header(format, samples, written);
-    assembled = Files.createTempFile(target.getParent(), "." + target.getFileName() + "-", ".part");
-    try (FileChannel out = FileChannel.open(assembled, StandardOpenOption.WRITE);
-        FileChannel in = FileChannel.open(media, StandardOpenOption.READ)) {
-      out.write(java.nio.ByteBuffer.wrap(header));
-      long position = 0;
-      long size = in.size();
-      while (position < size) {
-        position += in.transferTo(position, size - position, out);
+    FileChannel channel = file.channel();
+    moveUp(channel, written, header.length);
+    ByteBuffer head = ByteBuffer.wrap(header);
+    while (head.hasRemaining()) {
+      channel.write(head, head.position());
+    }
+    file.commit();
+  }
+
+  /** Moves the first {@code size} bytes of the file up by {@code distance}, last block first. */
+  private static void moveUp(FileChannel channel, long size, int distance) throws IOException {
+    ByteBuffer block = ByteBuffer.allocate((int) Math.min(SHIFT_BLOCK, Math.max(size, 1)));
+    long end = size;
+    while (end > 0) {
+      int length = (int) Math.min(block.capacity(), end);
+      long from = end - length;
+      block.clear().limit(length);
+      while (block.hasRemaining()) {
+        if (channel.read(block, from + block.position()) < 0) {
+          throw new EOFException("the media data ended early in the temporary file");
+        }
       }
+      block.flip();
+      while (block.hasRemaining()) {
+        channel.write(block, from + distance + block.position());
+      }
+      end = from;
     }
-    try {
-      Files.move(assembled, target, StandardCopyOption.REPLACE_EXISTING,
-          StandardCopyOption.ATOMIC_MOVE);
-    } catch (AtomicMoveNotSupportedException notAtomic) {
-      Files.move(assembled, target, StandardCopyOption.REPLACE_EXISTING);
-    }
-    assembled = null;
-    Files.deleteIfExists(media);
   }
 
   /**
@@ -106,22 +121,6 @@ final class ProgressiveMp4Layout implements Mp4Writer.Layout {
 
   @Override
   public void abandon() {
-    try {
-      mediaOut.close();
-    } catch (IOException ignored) {
-      // Already failing: the temporary files go either way.
-    }
-    deleteQuietly(media);
-    if (assembled != null) {
-      deleteQuietly(assembled);
-    }
-  }
-
-  private static void deleteQuietly(Path path) {
-    try {
-      Files.deleteIfExists(path);
-    } catch (IOException ignored) {
-      // Left behind in the target's folder, named after it and hidden.
-    }
+    file.abort();
   }
 }

@@ -2,17 +2,21 @@ package tq.brindlecast.openh264.tool;
 
 import java.io.IOException;
 import java.io.InputStream;
+import java.io.UncheckedIOException;
 import java.util.Set;
-import tq.brindlecast.openh264.AccessUnitReader;
-import tq.brindlecast.openh264.AnnexB;
-import tq.brindlecast.openh264.DecodeResult;
-import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
-import tq.brindlecast.openh264.H264Decoder;
-import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.bitstream.AccessUnit;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.AccessUnitSource;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.AnnexBAccessUnits;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.mp4.Mp4AccessUnits;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
+import tq.brindlecast.openh264.video.Picture;
+import tq.brindlecast.openh264.video.VideoReader;
 
-/** {@code decode}: an Annex B file or an MP4's H.264 track to Y4M, an access unit at a time. */
+/** {@code decode}: an Annex B file or an MP4's H.264 track to Y4M, through a VideoReader. */
 final class DecodeCommand {
   static final String USAGE =
       "Usage: java -jar tqh264bridge.jar decode INPUT [--output FILE.y4m] [OPTIONS]\n"
@@ -36,7 +40,7 @@ final class DecodeCommand {
     int failures;
     String failureReason;
     int pictures;
-    /** Pictures still to leave out: those an MP4's edit list hides, the first shown. */
+    /** Pictures an MP4's edit list hides: decoded, not written. */
     int hidden;
     long nanos;
   }
@@ -54,7 +58,6 @@ final class DecodeCommand {
     Counts counts = new Counts();
     long bytes;
     String kind;
-    int hidden = 0;
     Progress progress = new Progress(output, "decoding", -1);
     try (InputStream in = ToolFiles.openInput(input, output)) {
       boolean mp4 = InputKinds.isMp4(in);
@@ -62,10 +65,12 @@ final class DecodeCommand {
       if (wrongKind != null) {
         throw new IOException(wrongKind);
       }
-      try (Mp4Reader movie = mp4 ? Mp4Inputs.open(input, in, name) : null;
-          AccessUnitReader reader = mp4 ? null : new AccessUnitReader(in);
-          H264Decoder decoder =
-              new H264Decoder(new DecoderConfig(), output.listener(options.flag("verbose")));
+      Mp4Reader movie = mp4 ? Mp4Inputs.open(input, in, name) : null;
+      AccessUnitSource units =
+          mp4 ? new Mp4AccessUnits(movie) : new AnnexBAccessUnits(new AccessUnitReader(in), fps);
+      try (VideoReader pictures =
+              new VideoReader(counted(units, counts), new DecoderConfig(),
+                  output.listener(options.flag("verbose")));
           ToolFiles.Output file = target == null ? null : ToolFiles.openOutput(target, output);
           Y4mWriter writer =
               file == null
@@ -74,35 +79,19 @@ final class DecodeCommand {
                       mp4 && !options.has("fps") ? Mp4Inputs.frameRate(movie.videoTrack()) : fps)) {
         // An MP4's timing says how fast its pictures go; an Annex B stream may say it in its SPS.
         boolean keepRate = mp4 || options.has("fps");
-        if (mp4) {
-          hidden = movie.videoTrack().sampleCount() - movie.videoTrack().pictureCount();
-          counts.hidden = hidden;
-        }
-        byte[] unit;
-        while ((unit = next(movie, reader, counts.units)) != null) {
-          count(unit, counts);
-          long started = System.nanoTime();
-          DecodeResult result = decoder.decodeAccessUnit(unit);
-          counts.nanos += System.nanoTime() - started;
-          if (result.failed()) {
-            counts.failures++;
-            if (counts.failureReason == null) {
-              counts.failureReason = result.reason();
-            }
+        for (Picture picture : pictures) {
+          if (writer != null) {
+            writer.describe(pictures.sequenceParameterSet(), keepRate);
+            writer.write(picture.decoded().asI420Picture());
           }
-          write(result.picture(), decoder, writer, keepRate, counts);
+          counts.pictures++;
           progress.update(counts.pictures);
         }
-        while (true) {
-          long started = System.nanoTime();
-          DecodedPicture picture = decoder.drain();
-          counts.nanos += System.nanoTime() - started;
-          if (picture == null) {
-            break;
-          }
-          write(picture, decoder, writer, keepRate, counts);
-        }
-        bytes = mp4 ? Mp4Inputs.videoBytes(movie.videoTrack()) : reader.bytesRead();
+        counts.failures = pictures.failedAccessUnits();
+        counts.failureReason = pictures.failureReason();
+        counts.hidden = pictures.hiddenPictures();
+        counts.nanos = pictures.decodeNanos();
+        bytes = pictures.bytesRead();
         kind = mp4 ? " (MP4, " + movie.videoTrack().codec() + ")" : "";
         if (counts.pictures == 0) {
           throw new IOException(noPicture(name, counts));
@@ -111,10 +100,13 @@ final class DecodeCommand {
           writer.flush();
           file.commit();
         }
+      } catch (UncheckedIOException readFailure) {
+        throw readFailure.getCause();
       }
     } finally {
       progress.finish();
     }
+    int hidden = counts.hidden;
     output.summary("input", "%s%s, %d bytes, %d access units, %d key frames", name, kind, bytes,
         counts.units, counts.keyFrames);
     String left = hidden > 0 ? "; " + hidden + " more hidden by the edit list, not written" : "";
@@ -132,13 +124,28 @@ final class DecodeCommand {
     return Main.OK;
   }
 
-  /** The next access unit: the MP4's sample after the {@code read} ones, or the reader's next. */
-  private static byte[] next(Mp4Reader movie, AccessUnitReader reader, int read)
-      throws IOException {
-    if (movie == null) {
-      return reader.nextAccessUnit();
-    }
-    return read < movie.videoTrack().sampleCount() ? movie.readSample(read) : null;
+  /** The units of a source, counted as they are read. */
+  private static AccessUnitSource counted(AccessUnitSource source, Counts counts) {
+    return new AccessUnitSource() {
+      @Override
+      public AccessUnit next() throws IOException {
+        AccessUnit unit = source.next();
+        if (unit != null) {
+          count(unit.data(), counts);
+        }
+        return unit;
+      }
+
+      @Override
+      public long bytesRead() {
+        return source.bytesRead();
+      }
+
+      @Override
+      public void close() throws IOException {
+        source.close();
+      }
+    };
   }
 
   /** Counts an access unit: whether it is a key frame (IDR) and whether it holds a picture. */
@@ -175,23 +182,5 @@ final class DecodeCommand {
           + " access units but no picture data, only parameter sets or other non-picture units";
     }
     return "no picture decoded from the " + counts.units + " access units of " + name;
-  }
-
-  private static void write(DecodedPicture picture, H264Decoder decoder, Y4mWriter writer,
-      boolean fpsGiven, Counts counts) throws IOException {
-    if (picture == null) {
-      return;
-    }
-    // Pictures come out in presentation order, so the hidden ones, shown before time 0, come
-    // first.
-    if (counts.hidden > 0) {
-      counts.hidden--;
-      return;
-    }
-    if (writer != null) {
-      writer.describe(decoder.sequenceParameterSet(), fpsGiven);
-      writer.write(picture.asI420Picture());
-    }
-    counts.pictures++;
   }
 }

@@ -3,9 +3,9 @@ package tq.brindlecast.openh264.tool;
 import java.io.IOException;
 import java.util.HashSet;
 import java.util.Set;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /** {@code encode}: pictures from a Y4M or raw I420 file, or the test pattern, to Annex B or MP4. */
 final class EncodeCommand {

@@ -1,9 +1,9 @@
 package tq.brindlecast.openh264.tool;
 
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** Encodes pictures one at a time and counts what came out and how long it took. */
 final class EncodeStats {

@@ -11,7 +11,7 @@ import tq.brindlecast.openh264.MessageListener;
 import tq.brindlecast.openh264.RateControlMode;
 import tq.brindlecast.openh264.SliceMode;
 import tq.brindlecast.openh264.SpatialLayerConfig;
-import tq.brindlecast.openh264.VideoWriter;
+import tq.brindlecast.openh264.video.VideoWriter;
 
 /** The encoder options shared by {@code encode} and {@code roundtrip}. */
 final class EncoderSettings {

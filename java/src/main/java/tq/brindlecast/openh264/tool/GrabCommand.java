@@ -5,9 +5,9 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.util.Set;
 import javax.imageio.ImageIO;
-import tq.brindlecast.openh264.mp4.FrameGrabber;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
+import tq.brindlecast.openh264.video.FrameGrabber;
 
 /** {@code grab}: one picture of an MP4 file to a PNG image. */
 final class GrabCommand {

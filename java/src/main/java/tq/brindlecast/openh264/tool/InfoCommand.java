@@ -3,10 +3,10 @@ package tq.brindlecast.openh264.tool;
 import java.io.IOException;
 import java.io.InputStream;
 import java.util.Set;
-import tq.brindlecast.openh264.AccessUnitReader;
-import tq.brindlecast.openh264.AnnexB;
-import tq.brindlecast.openh264.NalUnit;
-import tq.brindlecast.openh264.SequenceParameterSet;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
 

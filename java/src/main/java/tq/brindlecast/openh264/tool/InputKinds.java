@@ -4,7 +4,7 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
 import java.util.Arrays;
-import java.util.Set;
+import tq.brindlecast.openh264.mp4.Mp4Reader;
 
 /** Tells MP4 files from Annex B streams, and names files that are neither, by their first bytes. */
 final class InputKinds {
@@ -12,8 +12,6 @@ final class InputKinds {
   private static final byte[] PNG = {(byte) 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   private static final byte[] JPEG = {(byte) 0xFF, (byte) 0xD8, (byte) 0xFF};
   private static final byte[] MATROSKA = {0x1A, 0x45, (byte) 0xDF, (byte) 0xA3};
-  private static final Set<String> MP4_BOXES =
-      Set.of("ftyp", "moov", "mdat", "free", "wide", "skip", "styp", "moof");
 
   private InputKinds() {}
 
@@ -22,9 +20,7 @@ final class InputKinds {
    * MOV), leaving its position alone.
    */
   static boolean isMp4(InputStream in) throws IOException {
-    byte[] head = head(in);
-    return head.length >= 8
-        && MP4_BOXES.contains(new String(head, 4, 4, StandardCharsets.ISO_8859_1));
+    return Mp4Reader.startsLikeMp4(head(in));
   }
 
   /**

@@ -2,11 +2,7 @@ package tq.brindlecast.openh264.tool;
 
 import java.io.IOException;
 import java.io.InputStream;
-import java.nio.channels.FileChannel;
-import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
-import java.nio.file.StandardOpenOption;
 import tq.brindlecast.openh264.mp4.Mp4FormatException;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
@@ -17,7 +13,8 @@ final class Mp4Inputs {
 
   /**
    * Opens an MP4 input. A file is read in place; standard input, which cannot seek, is first
-   * copied to a temporary file that goes away with the reader.
+   * copied to a temporary file that goes away with the reader ({@link
+   * Mp4Reader#open(InputStream)}).
    *
    * @param input the input's name, {@code -} for standard input
    * @param in the input, opened; closed here
@@ -30,15 +27,7 @@ final class Mp4Inputs {
         in.close();
         return Mp4Reader.open(Path.of(input));
       }
-      Path spool = Files.createTempFile("tqh264bridge-", ".mp4");
-      try (in) {
-        Files.copy(in, spool, StandardCopyOption.REPLACE_EXISTING);
-        return Mp4Reader.open(FileChannel.open(
-            spool, StandardOpenOption.READ, StandardOpenOption.DELETE_ON_CLOSE));
-      } catch (IOException | RuntimeException failure) {
-        Files.deleteIfExists(spool);
-        throw failure;
-      }
+      return Mp4Reader.open(in); // copied to a temporary file, since the reader seeks
     } catch (Mp4FormatException unreadable) {
       throw new Mp4FormatException(name + ": " + unreadable.getMessage());
     }

@@ -5,10 +5,10 @@ import java.util.HashSet;
 import java.util.Set;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /**
  * {@code roundtrip}: encodes pictures, decodes the result at once and compares each decoded

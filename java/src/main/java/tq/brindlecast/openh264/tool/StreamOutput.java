@@ -1,11 +1,13 @@
 package tq.brindlecast.openh264.tool;
 
-import java.io.BufferedOutputStream;
 import java.io.IOException;
 import java.io.OutputStream;
+import java.nio.file.Path;
 import java.util.Locale;
 import java.util.Map;
-import tq.brindlecast.openh264.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.AnnexBWriter;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
 
 /**
@@ -26,16 +28,16 @@ final class StreamOutput implements AutoCloseable {
 
   private static final Map<String, Boolean> FORMATS = Map.of("mp4", true, "h264", false);
 
-  private final ToolFiles.Output file;
-  private final OutputStream annexB;
-  private final Mp4Writer mp4;
+  private final String name;
+  private final EncodedPictureSink sink;
+  private final String kind;
   private final double fps;
   private boolean committed;
 
-  private StreamOutput(ToolFiles.Output file, OutputStream annexB, Mp4Writer mp4, double fps) {
-    this.file = file;
-    this.annexB = annexB;
-    this.mp4 = mp4;
+  private StreamOutput(String name, EncodedPictureSink sink, String kind, double fps) {
+    this.name = name;
+    this.sink = sink;
+    this.kind = kind;
     this.fps = fps;
   }
 
@@ -50,35 +52,33 @@ final class StreamOutput implements AutoCloseable {
   }
 
   /**
-   * Opens the output for pictures of a format; an MP4 takes its frame rate and size from it.
+   * Opens the output for pictures of a format; an MP4 takes its frame rate and size from it. A
+   * file is written by the sink itself, beside its target until complete; standard output, a
+   * pipe or a device gets the stream as it comes.
    *
    * @param mp4 true for an MP4, false for Annex B
    */
   static StreamOutput open(String target, boolean mp4, PictureFormat format, ToolOutput output)
       throws IOException {
-    ToolFiles.Output file = ToolFiles.openOutput(target, output);
-    try {
-      if (!mp4) {
-        return new StreamOutput(
-            file, new BufferedOutputStream(file.stream(), 1 << 16), null, format.fps());
-      }
-      Mp4Writer writer =
-          file.temporary() != null
-              ? Mp4Writer.toFile(file.temporary(), format.width(), format.height(), format.fps())
-              : Mp4Writer.toStream(file.stream(), format.width(), format.height(), format.fps());
-      return new StreamOutput(file, null, writer, format.fps());
-    } catch (IOException | RuntimeException failure) {
-      file.close();
-      throw failure;
+    if (!ToolFiles.isDirect(target)) {
+      Path file = Path.of(target);
+      EncodedPictureSink sink =
+          mp4
+              ? Mp4Writer.toFile(file, format.width(), format.height(), format.fps())
+              : AnnexBWriter.toFile(file);
+      return new StreamOutput(target, sink, mp4 ? " (MP4)" : "", format.fps());
     }
+    OutputStream stream = ToolFiles.openOutput(target, output).stream();
+    EncodedPictureSink sink =
+        mp4
+            ? Mp4Writer.toStream(stream, format.width(), format.height(), format.fps())
+            : AnnexBWriter.toStream(stream);
+    return new StreamOutput(target, sink, mp4 ? " (fragmented MP4)" : "", format.fps());
   }
 
   /** A few words for the summary: the name and, for an MP4, its kind. */
   String description() {
-    if (mp4 == null) {
-      return file.name();
-    }
-    return file.name() + (file.temporary() != null ? " (MP4)" : " (fragmented MP4)");
+    return name + kind;
   }
 
   /**
@@ -89,36 +89,20 @@ final class StreamOutput implements AutoCloseable {
    *     the one before it instead of speeding the video up
    */
   void write(EncodedFrame frame, int sourceIndex) throws IOException {
-    if (mp4 == null) {
-      annexB.write(frame.data());
-    } else {
-      mp4.write(frame, Math.round(sourceIndex * 1e6 / fps));
-    }
+    sink.write(frame, Math.round(sourceIndex * 1e6 / fps));
   }
 
-  /** Completes the stream and moves the file into place. */
+  /** Completes the stream: a file moved into place, standard output flushed. */
   void commit() throws IOException {
     committed = true;
-    if (mp4 != null) {
-      mp4.close();
-    } else {
-      annexB.flush();
-    }
-    file.commit();
+    sink.finish();
   }
 
-  /** Without a commit: removes what was written to a file. */
+  /** Without a commit: throws away what was written to a file. */
   @Override
-  public void close() throws IOException {
-    if (!committed && mp4 != null) {
-      try {
-        // The MP4 writer has no way to give up but closing; the file it completes is the
-        // temporary one, which the output removes next.
-        mp4.close();
-      } catch (IOException | RuntimeException alreadyFailing) {
-        // The run has failed already.
-      }
+  public void close() {
+    if (!committed) {
+      sink.abort();
     }
-    file.close();
   }
 }

@@ -1,25 +1,21 @@
 package tq.brindlecast.openh264.tool;
 
 import java.io.BufferedInputStream;
-import java.io.FilterOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
 import java.nio.file.AccessDeniedException;
-import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.FileSystemException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.NotDirectoryException;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
-import java.nio.file.StandardOpenOption;
-import java.util.concurrent.ThreadLocalRandom;
+import tq.brindlecast.openh264.io.AtomicFile;
 
 /**
  * The tool's files: inputs ({@code -} for standard input) and outputs ({@code -} for standard
- * output). A file output is written to a temporary file in the target's folder and moved into
- * place only by {@link Output#commit()}, so a failed run leaves no file under the output name
+ * output). A file output is an {@link AtomicFile}, moved into place only by {@link
+ * Output#commit()}, so a failed run leaves no file under the output name
  * and an existing file there untouched. An output that is the same file as an input is refused.
  */
 final class ToolFiles {
@@ -88,66 +84,41 @@ final class ToolFiles {
   }
 
   /**
+   * Tells whether an output of this name is written as it comes: standard output, or an existing
+   * device or pipe. Any other name is a file, completed beside its target and moved into place.
+   */
+  static boolean isDirect(String name) {
+    if (isStdout(name)) {
+      return true;
+    }
+    Path target = Path.of(name);
+    return Files.exists(target) && !Files.isRegularFile(target) && !Files.isDirectory(target);
+  }
+
+  /**
    * Opens an output. Standard output takes the data at once (and the summary moves to standard
-   * error); a device or pipe given by name is written directly; a file gets a temporary file
+   * error); a device or pipe given by name is written directly; a file is an {@link AtomicFile}
    * that {@link Output#commit()} moves into place.
    */
   static Output openOutput(String name, ToolOutput output) throws IOException {
     if (isStdout(name)) {
-      OutputStream stdout = output.claimStdout();
-      return new Output(name, null, new FilterOutputStream(stdout) {
-        @Override
-        public void write(byte[] b, int off, int len) throws IOException {
-          out.write(b, off, len);
-        }
-
-        @Override
-        public void close() throws IOException {
-          flush(); // standard output stays open
-        }
-      });
+      return new Output(null, output.claimStdout()); // closing it leaves stdout open
     }
-    Path target = Path.of(name);
-    if (Files.isDirectory(target)) {
-      throw new FileSystemException(name, null, "is a folder, not a file");
+    if (isDirect(name)) {
+      return new Output(null, Files.newOutputStream(Path.of(name))); // e.g. /dev/null, a FIFO
     }
-    if (Files.exists(target) && !Files.isRegularFile(target)) {
-      return new Output(name, null, Files.newOutputStream(target)); // e.g. /dev/null, a FIFO
-    }
-    Path folder = target.toAbsolutePath().getParent();
-    if (!Files.isDirectory(folder)) {
-      throw new NoSuchFileException(name, null, "no such folder " + folder);
-    }
-    while (true) {
-      Path temporary = folder.resolve("." + target.getFileName() + "."
-          + Long.toHexString(ThreadLocalRandom.current().nextLong() >>> 16) + ".part");
-      try {
-        return new Output(name, temporary, Files.newOutputStream(temporary,
-            StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE));
-      } catch (FileAlreadyExistsException taken) {
-        continue;
-      } catch (AccessDeniedException denied) {
-        throw new AccessDeniedException(name, null,
-            "permission denied: cannot write in the folder " + folder);
-      } catch (FileSystemException refused) {
-        throw new FileSystemException(name, null, "cannot write in the folder " + folder + ": "
-            + (refused.getReason() != null
-                ? refused.getReason()
-                : refused instanceof NoSuchFileException ? "it takes no new files" : "refused"));
-      }
-    }
+    AtomicFile file = AtomicFile.create(Path.of(name));
+    return new Output(file, file.stream());
   }
 
   /** An output being written; closing it without a commit throws the partial data away. */
   static final class Output implements AutoCloseable {
-    private final String name;
-    private final Path temporary;
+    private final AtomicFile file;
     private final OutputStream stream;
     private boolean done;
 
-    private Output(String name, Path temporary, OutputStream stream) {
-      this.name = name;
-      this.temporary = temporary;
+    private Output(AtomicFile file, OutputStream stream) {
+      this.file = file;
       this.stream = stream;
     }
 
@@ -155,27 +126,20 @@ final class ToolFiles {
       return stream;
     }
 
-    String name() {
-      return name;
-    }
-
-    /**
-     * The temporary file that {@link #commit()} moves into place, or null when the output is
-     * written directly (standard output, a device, a pipe): a writer that must seek or replace
-     * the file writes here instead of to {@link #stream()}.
-     */
-    Path temporary() {
-      return temporary;
-    }
-
-    /** Finishes the output: flushes it and moves the complete file into place. */
+    /** Finishes the output: flushes it and moves a file into place. */
     void commit() throws IOException {
-      stream.close();
       done = true;
-      if (temporary != null) {
-        Files.move(temporary, Path.of(name), StandardCopyOption.REPLACE_EXISTING,
-            StandardCopyOption.ATOMIC_MOVE);
+      if (file == null) {
+        stream.close();
+        return;
       }
+      try {
+        stream.close();
+      } catch (IOException failure) {
+        file.abort();
+        throw failure;
+      }
+      file.commit();
     }
 
     @Override
@@ -184,18 +148,22 @@ final class ToolFiles {
         return;
       }
       done = true;
-      try {
+      if (file != null) {
+        file.abort();
+      } else {
         stream.close();
-      } finally {
-        if (temporary != null) {
-          Files.deleteIfExists(temporary);
-        }
       }
     }
   }
 
   /** A failure with a file, in plain words: the path and what was wrong with it. */
   static String describe(IOException failure) {
+    // ImageIO's "I/O error writing PNG file!" hides the reason. By name: java.desktop is
+    // optional, and the other commands run without it.
+    if (failure.getClass().getName().equals("javax.imageio.IIOException")
+        && failure.getCause() instanceof IOException cause) {
+      return describe(cause);
+    }
     if (failure instanceof NoSuchFileException missing) {
       String reason = missing.getReason();
       if (reason != null && reason.startsWith("no such folder")) {

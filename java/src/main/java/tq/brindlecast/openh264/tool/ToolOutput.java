@@ -1,7 +1,12 @@
 package tq.brindlecast.openh264.tool;
 
+import java.io.FileDescriptor;
+import java.io.FileOutputStream;
+import java.io.IOException;
 import java.io.InputStream;
+import java.io.OutputStream;
 import java.io.PrintStream;
+import java.io.UncheckedIOException;
 import java.util.Locale;
 import tq.brindlecast.openh264.MessageListener;
 
@@ -45,17 +50,66 @@ final class ToolOutput {
 
   /**
    * Hands standard output over to the data; from now on the summary goes to standard error so
-   * that it never lands inside the data.
+   * that it never lands inside the data. A {@link PrintStream} keeps write errors to itself, so
+   * the data bypasses {@link System#out} for its file descriptor, whose errors carry the reason
+   * (a full disk, a reader gone), and any other stream is asked after each write; either way a
+   * failed write throws. Closing the stream flushes it and leaves standard output open.
    */
-  PrintStream claimStdout() {
+  OutputStream claimStdout() {
     summary = err;
-    return out;
+    out.flush();
+    OutputStream data =
+        out == System.out ? new FileOutputStream(FileDescriptor.out) : out;
+    return new OutputStream() {
+      @Override
+      public void write(int b) throws IOException {
+        write(new byte[] {(byte) b}, 0, 1);
+      }
+
+      @Override
+      public void write(byte[] b, int off, int len) throws IOException {
+        try {
+          data.write(b, off, len);
+        } catch (IOException failure) {
+          throw stdoutFailure(failure.getMessage());
+        }
+        checkStdout();
+      }
+
+      @Override
+      public void flush() throws IOException {
+        data.flush();
+        checkStdout();
+      }
+
+      @Override
+      public void close() throws IOException {
+        flush();
+      }
+    };
   }
 
-  /** Prints one summary line with its label aligned. */
+  private void checkStdout() throws IOException {
+    if (out.checkError()) {
+      throw stdoutFailure("the write failed");
+    }
+  }
+
+  private static IOException stdoutFailure(String reason) {
+    return new IOException("cannot write to standard output: " + reason);
+  }
+
+  /**
+   * Prints one summary line with its label aligned.
+   *
+   * @throws UncheckedIOException if the summary goes to standard output and it cannot be written
+   */
   void summary(String label, String format, Object... args) {
     summary.printf(
         Locale.ROOT, "%-12s%s%n", label + ":", String.format(Locale.ROOT, format, args));
+    if (summary == out && out.checkError()) {
+      throw new UncheckedIOException(stdoutFailure("the summary was not written"));
+    }
   }
 
   /** Prints a warning on standard error. */

@@ -6,7 +6,7 @@ import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
 import java.util.Locale;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.SequenceParameterSet;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /**
  * Writes pictures of one size to a YUV4MPEG2 (Y4M) file with 4:2:0 chroma sited as H.264 sites

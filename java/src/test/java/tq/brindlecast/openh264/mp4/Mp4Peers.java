@@ -14,11 +14,11 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.concurrent.TimeUnit;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /** What ffprobe and ffmpeg say of the MP4s we write, and the pictures the tests write. */
 public final class Mp4Peers {

@@ -19,12 +19,16 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
-import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.ImageConversions;
-import tq.brindlecast.openh264.NalUnit;
 import tq.brindlecast.openh264.OpenH264Release;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.video.Picture;
+import tq.brindlecast.openh264.video.StreamDecoder;
+import tq.brindlecast.openh264.video.VideoReader;
+import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.video.FrameGrabber;
 
 /** MP4 files that ffmpeg writes, read here and compared with what ffprobe and ffmpeg see. */
 class Mp4ReaderPeerTest {
@@ -138,6 +142,24 @@ class Mp4ReaderPeerTest {
         } else {
           assertShownInOrder(reference, pictures, i);
         }
+      }
+      // The same pictures from the library's one decode loop, each at its time; a StreamDecoder
+      // handed the file as a stream tells it is an MP4 by its first bytes.
+      int shown = 0;
+      for (Picture picture : VideoReader.open(mp4)) {
+        assertArrayEquals(pictures.get(shown), picture.decoded().toPackedI420(), "read " + shown);
+        long time = track.picture(shown).presentationTime();
+        assertEquals(Math.round(track.toSeconds(time) * 1e6), picture.presentationTimeMicros(),
+            "time of picture " + shown);
+        shown++;
+      }
+      assertEquals(pictures.size(), shown, "pictures from the VideoReader");
+      try (StreamDecoder stream = new StreamDecoder(Files.newInputStream(mp4))) {
+        int count = 0;
+        for (; stream.hasNext(); stream.next()) {
+          count++;
+        }
+        assertEquals(pictures.size(), count, "pictures from a StreamDecoder on a stream");
       }
     }
   }

@@ -20,7 +20,7 @@ import java.util.function.IntPredicate;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.H264Decoder;
-import tq.brindlecast.openh264.NalUnit;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 
 /** MP4 files made by ffmpeg, what ffmpeg and ffprobe make of them, and a box walker for edits. */
 final class Mp4TestFiles {
@@ -299,7 +299,7 @@ final class Mp4TestFiles {
         int start = media.size();
         for (int at = (int) sample.offset(); at < sample.offset() + sample.size(); ) {
           int length = (int) u32(file, at);
-          if (keep.test(file[at + 4] & 0x1F)) {
+          if (keep.test(NalUnit.typeOf(file[at + 4]))) {
             for (int shift = 8 * (lengthSize - 1); shift >= 0; shift -= 8) {
               media.write(length >> shift);
             }

@@ -15,8 +15,8 @@ import java.util.List;
 import java.util.Map;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
-import tq.brindlecast.openh264.EncodedFrame;
 import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
 
 /** The MP4s we write, as ffprobe and ffmpeg read them. */
 class Mp4WriterTest {
@@ -77,6 +77,7 @@ class Mp4WriterTest {
             mp4.write(frames.get(i), origin + row.timesMicros()[i]);
           }
         }
+        mp4.finish();
       }
       List<Double> expectedTimes = new ArrayList<>();
       for (int i = 0; i < PICTURES; i++) {
@@ -150,6 +151,7 @@ class Mp4WriterTest {
             mp4.write(frames.get(i));
           }
           accepted = mp4.pictureCount();
+          mp4.finish();
         }
         assertEquals(8, accepted, row.name());
         assertEquals("8", Mp4Peers.probe(file).get("nb_read_frames"), row.name());
@@ -160,10 +162,10 @@ class Mp4WriterTest {
     // No picture at all: an error, and neither the file nor temporary files appear.
     Path empty = dir.resolve("empty.mp4");
     Files.deleteIfExists(empty);
-    IOException nothing = assertThrows(IOException.class, () -> FILE.open(empty).close());
+    IOException nothing = assertThrows(IOException.class, () -> FILE.open(empty).finish());
     assertTrue(nothing.getMessage().contains("no picture"), nothing.getMessage());
     assertThrows(IOException.class,
-        () -> Mp4Writer.toStream(new ByteArrayOutputStream(), WIDTH, HEIGHT, 25).close());
+        () -> Mp4Writer.toStream(new ByteArrayOutputStream(), WIDTH, HEIGHT, 25).finish());
     try (Stream<Path> left = Files.list(dir)) {
       assertFalse(left.anyMatch(p -> p.getFileName().toString().startsWith(".")
           || p.equals(empty)), "empty.mp4 or temporary files were left");

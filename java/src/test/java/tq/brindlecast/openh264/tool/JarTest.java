@@ -9,10 +9,12 @@ import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.concurrent.TimeUnit;
+import java.util.stream.Stream;
 import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
 import tq.brindlecast.openh264.FfmpegTool;
@@ -66,6 +68,32 @@ class JarTest {
           : new String[] {"/usr/lib/aarch64-linux-gnu/libopenh264.so.7",
             "it is a library for arm64, and this process runs on x86_64"};
 
+  /** The tool in a JVM of its own, started by a shell that sets the umask first. */
+  private static ProcessBuilder tool(Path dir, String umask, String... args) throws Exception {
+    List<String> command = new ArrayList<>(List.of("/bin/sh", "-c",
+        "umask " + umask + " && exec \"$0\" \"$@\"",
+        Path.of(System.getProperty("java.home"), "bin", "java").toString(), "-jar",
+        path("TQ_JAR")));
+    command.addAll(List.of(args));
+    return new ProcessBuilder(command).directory(dir.toFile())
+        .redirectOutput(dir.resolve("stdout.txt").toFile())
+        .redirectError(dir.resolve("stderr.txt").toFile());
+  }
+
+  private static int finish(Process process) throws Exception {
+    if (!process.waitFor(3, TimeUnit.MINUTES)) {
+      process.destroyForcibly();
+      fail("timed out");
+    }
+    return process.exitValue();
+  }
+
+  private static List<String> hiddenFiles(Path dir) throws IOException {
+    try (Stream<Path> files = Files.list(dir)) {
+      return files.map(p -> p.getFileName().toString()).filter(n -> n.startsWith(".")).toList();
+    }
+  }
+
   private static Path emptyDirectory(String name) throws IOException {
     return Files.createTempDirectory(FfmpegTool.workDir("jar"), name);
   }
@@ -78,6 +106,108 @@ class JarTest {
     assertEquals(0, result.status(), result.toString());
     assertTrue(result.out().contains("PSNR:"), result.out());
     assertTrue(Files.size(elsewhere.resolve("pattern.h264")) > 0);
+  }
+
+  @Test
+  void everyOutputGetsTheModeANewFileGetsUnderTheUmask() throws Exception {
+    // Two umasks, so that no fixed mode passes; each output once new and once over a file of
+    // mode 0600.
+    Map<String, String> modes = Map.of("027", "rw-r-----", "002", "rw-rw-r--");
+    for (Map.Entry<String, String> umask : modes.entrySet()) {
+      Path dir = emptyDirectory("umask");
+      for (String old : List.of("clip.mp4", "pictures.y4m")) {
+        Files.writeString(dir.resolve(old), "old");
+        Files.setPosixFilePermissions(dir.resolve(old),
+            PosixFilePermissions.fromString("rw-------"));
+      }
+      String[][] runs = {
+        {"roundtrip", "--size", "64x48", "--frames", "3", "--output", "clip.mp4", "--decoded",
+          "pictures.y4m"},
+        {"encode", "--size", "64x48", "--frames", "3", "--output", "clip.h264"},
+        {"grab", "clip.mp4", "--frame", "0", "--output", "frame.png"},
+      };
+      for (String[] args : runs) {
+        int status = finish(tool(dir, umask.getKey(), args).start());
+        assertEquals(0, status, String.join(" ", args) + ": "
+            + Files.readString(dir.resolve("stderr.txt")));
+      }
+      for (String output : List.of("clip.mp4", "pictures.y4m", "clip.h264", "frame.png")) {
+        assertEquals(umask.getValue(),
+            PosixFilePermissions.toString(Files.getPosixFilePermissions(dir.resolve(output))),
+            output + " under umask " + umask.getKey());
+      }
+    }
+  }
+
+  @Test
+  void aRunStoppedBySigtermOrSigintLeavesNoTemporaryFileAndTheOutputsUntouched()
+      throws Exception {
+    // Each row: the signal, the exit status it leaves, the outputs of an endless run.
+    record Row(String signal, int status, String[] outputs) {}
+    List<Row> rows =
+        List.of(
+            new Row("TERM", 143, new String[] {"--output", "clip.mp4"}),
+            new Row("INT", 130, new String[] {"--output", "clip.h264", "--decoded", "clip.y4m"}));
+    for (Row row : rows) {
+      Path dir = emptyDirectory("signal");
+      List<String> args =
+          new ArrayList<>(List.of("roundtrip", "--size", "320x240", "--frames", "1000000"));
+      args.addAll(List.of(row.outputs()));
+      List<Path> outputs = new ArrayList<>();
+      for (int i = 1; i < row.outputs().length; i += 2) {
+        outputs.add(Files.writeString(dir.resolve(row.outputs()[i]), "keep me"));
+      }
+      Process process = tool(dir, "022", args.toArray(String[]::new)).start();
+      // Stopped once every output's temporary file has grown.
+      long deadline = System.nanoTime() + TimeUnit.MINUTES.toNanos(2);
+      while (!allGrown(dir, outputs.size())) {
+        assertTrue(System.nanoTime() < deadline && process.isAlive(),
+            row.signal() + ": no temporary files appeared; " + hiddenFiles(dir));
+        Thread.sleep(50);
+      }
+      new ProcessBuilder("kill", "-" + row.signal(), String.valueOf(process.pid())).start()
+          .waitFor();
+      assertEquals(row.status(), finish(process), "SIG" + row.signal());
+      assertEquals(List.of(), hiddenFiles(dir), "SIG" + row.signal() + ": left behind");
+      for (Path output : outputs) {
+        assertEquals("keep me", Files.readString(output), "SIG" + row.signal());
+      }
+    }
+  }
+
+  private static boolean allGrown(Path dir, int count) throws IOException {
+    try (Stream<Path> files = Files.list(dir)) {
+      return files.filter(p -> p.getFileName().toString().startsWith("."))
+          .filter(p -> p.toFile().length() > 0).count() >= count;
+    }
+  }
+
+  @Test
+  void aStandardOutputThatFailsFailsTheRunWithTheReason() throws Exception {
+    Path dir = emptyDirectory("dev-full");
+    assertEquals(0, finish(tool(dir, "022", "encode", "--size", "64x48", "--frames", "3",
+        "--output", "clip.mp4").start()));
+    assertEquals(0, finish(tool(dir, "022", "encode", "--size", "64x48", "--frames", "3",
+        "--output", "clip.h264").start()));
+    String[][] runs = {
+      {"encode", "--size", "64x48", "--frames", "3", "--output", "-"},
+      {"encode", "--size", "64x48", "--frames", "3", "--format", "mp4", "--output", "-"},
+      {"roundtrip", "--size", "64x48", "--frames", "3", "--decoded", "-"},
+      {"decode", "clip.h264", "--output", "-"},
+      {"grab", "clip.mp4", "--frame", "1", "--output", "-"},
+      {"info", "clip.mp4"}, // the summary itself
+    };
+    for (String[] args : runs) {
+      Process process =
+          tool(dir, "022", args).redirectOutput(new java.io.File("/dev/full")).start();
+      String run = String.join(" ", args);
+      assertEquals(1, finish(process), run);
+      String err = Files.readString(dir.resolve("stderr.txt"));
+      // The data's writes carry the system's reason; the summary's PrintStream only fails.
+      String reason = args[0].equals("info") ? "the summary" : "No space left on device";
+      assertTrue(err.contains("error: cannot write to standard output: " + reason),
+          run + ": " + err);
+    }
   }
 
   @Test
@@ -189,6 +319,7 @@ class JarTest {
         import javax.imageio.ImageIO;
         import tq.brindlecast.openh264.*;
         import tq.brindlecast.openh264.mp4.*;
+        import tq.brindlecast.openh264.video.*;
 
         public class ReadmeExamples {
           public static void main(String[] args) throws Exception {

@@ -17,7 +17,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.ImageConversions;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
 
 /** decode, grab and info on MP4 files (and info on H.264 streams), against ffmpeg and ffprobe. */

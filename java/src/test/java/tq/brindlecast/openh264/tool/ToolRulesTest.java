@@ -19,13 +19,13 @@ import java.util.Random;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
-import tq.brindlecast.openh264.AnnexB;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
-import tq.brindlecast.openh264.NalUnit;
-import tq.brindlecast.openh264.SequenceParameterSet;
 import tq.brindlecast.openh264.X264Streams;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /** The tool keeps its inputs, reports every failure as one, and says why it refuses. */
 class ToolRulesTest {
@@ -174,6 +174,8 @@ class ToolRulesTest {
       {"no such folder", "decode", dir.resolve("nowhere/a.h264").toString()},
       {"no such folder " + dir.resolve("nowhere"), "decode", stream.toString(), "--output",
         dir.resolve("nowhere/out.y4m").toString()},
+      {dir.resolve("nowhere/out.mp4") + ": no such folder", "encode", "--size", "64x48",
+        "--frames", "2", "--output", dir.resolve("nowhere/out.mp4").toString()},
       {"is a folder, not a file", "decode", dir.toString()},
       {"is a folder, not a file", "decode", stream.toString(), "--output", dir.toString()},
       {unreadable + ": permission denied", "decode", unreadable},
@@ -186,6 +188,48 @@ class ToolRulesTest {
       assertTrue(firstLine(run).startsWith("error: ") && firstLine(run).contains(c[0]),
           c[0] + ": " + run);
     }
+  }
+
+  @Test
+  void anOutputThatIsASymbolicLinkStaysOneAndTheFileItNamesGetsTheData() throws Exception {
+    Path stream = h264("in.h264");
+    Path mp4 = dir.resolve("in.mp4");
+    assertEquals(Main.OK, ToolRun.of("encode", "--size", "64x48", "--frames", "3", "--output",
+        mp4.toString()).status());
+    Path elsewhere = Files.createDirectory(dir.resolve("elsewhere"));
+    // Each row: the command without its output, and the first bytes the output must start with.
+    record Row(String name, String[] args, byte[] magic) {}
+    List<Row> rows =
+        List.of(
+            new Row("out.mp4", new String[] {"encode", "--size", "64x48", "--frames", "2"},
+                new byte[] {0, 0, 0, 0x20, 'f', 't', 'y', 'p'}),
+            new Row("out.h264", new String[] {"encode", "--size", "64x48", "--frames", "2"},
+                new byte[] {0, 0, 0, 1}),
+            new Row("out.y4m", new String[] {"decode", stream.toString()},
+                "YUV4MPEG2".getBytes(StandardCharsets.US_ASCII)),
+            new Row("out.png", new String[] {"grab", mp4.toString(), "--frame", "1"},
+                new byte[] {(byte) 0x89, 'P', 'N', 'G'}));
+    for (Row row : rows) {
+      for (boolean targetExists : new boolean[] {true, false}) {
+        String name = row.name() + (targetExists ? ", over a file" : ", a dangling link");
+        Path named = elsewhere.resolve(row.name());
+        Files.deleteIfExists(named);
+        if (targetExists) {
+          Files.writeString(named, "old");
+        }
+        Path link = dir.resolve("link-" + row.name());
+        Files.deleteIfExists(link);
+        Files.createSymbolicLink(link, Path.of("elsewhere", row.name())); // relative, as ln -s
+        List<String> args = new ArrayList<>(List.of(row.args()));
+        args.addAll(List.of("--output", link.toString()));
+        ToolRun run = ToolRun.of(args.toArray(String[]::new));
+        assertEquals(Main.OK, run.status(), name + ": " + run);
+        assertTrue(Files.isSymbolicLink(link), name + ": the link was replaced");
+        byte[] written = Files.readAllBytes(named);
+        assertArrayEquals(row.magic(), Arrays.copyOf(written, row.magic().length), name);
+      }
+    }
+    assertEquals(List.of(), partFiles(), "temporary files were left behind");
   }
 
   @Test
@@ -231,7 +275,7 @@ class ToolRulesTest {
     skipping[starved.length + 1] = "on";
     ToolRun onRequest = ToolRun.of(skipping);
     assertFalse(onRequest.summary("pictures").contains(" 0 skipped"), onRequest.out());
-    assertEquals(1, new EncoderConfig().getEnableFrameSkip(), "the API keeps OpenH264's default");
+    assertTrue(new EncoderConfig().enableFrameSkip(), "the API keeps OpenH264's default");
   }
 
   @Test

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.image;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -11,6 +11,9 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.DecodedPicture;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.I420Picture;
 
 /** The BT.601 limited-range conversions, compared with ffmpeg's conversion of the same pixels. */
 class ImageConversionsTest {

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 /**
  * Where one NAL unit lies in an H.264 byte stream, and its type from the header byte.
@@ -28,11 +28,29 @@ public record NalUnit(int offset, int length, int type, int refIdc) {
   /** Type of an access unit delimiter. */
   public static final int TYPE_AUD = 9;
 
+  /** Type of the end of a sequence. */
+  public static final int TYPE_END_OF_SEQUENCE = 10;
+
+  /** Type of the end of the stream. */
+  public static final int TYPE_END_OF_STREAM = 11;
+
+  /** Type of a subset sequence parameter set (scalable and multiview coding). */
+  public static final int TYPE_SUBSET_SPS = 15;
+
   /** Type of a prefix NAL unit (scalable video coding). */
   public static final int TYPE_PREFIX = 14;
 
   /** Type of a slice of an enhancement layer (scalable video coding). */
   public static final int TYPE_SLICE_EXTENSION = 20;
+
+  /**
+   * {@return the {@code nal_unit_type} of a NAL unit}
+   *
+   * @param header the unit's first byte
+   */
+  public static int typeOf(byte header) {
+    return header & 0x1F;
+  }
 
   /** {@return true for the slice types that carry picture data: 1, 5 and 20} */
   public boolean isSlice() {

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264.mp4;
+package tq.brindlecast.openh264.video;
 
 import java.awt.image.BufferedImage;
 import java.io.IOException;
@@ -6,7 +6,11 @@ import java.nio.file.Path;
 import java.util.Objects;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.H264Decoder;
-import tq.brindlecast.openh264.ImageConversions;
+import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.mp4.Mp4FormatException;
+import tq.brindlecast.openh264.mp4.Mp4Reader;
+import tq.brindlecast.openh264.mp4.Mp4Sample;
+import tq.brindlecast.openh264.mp4.Mp4Track;
 
 /**
  * Takes single pictures out of an MP4 file: the picture shown at a time, or the n-th picture in

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.image;
 
 import java.awt.image.BufferedImage;
 import java.awt.image.DataBufferByte;
@@ -10,6 +10,8 @@ import java.lang.invoke.MethodHandles;
 import java.lang.invoke.VarHandle;
 import java.nio.ByteOrder;
 import java.util.Objects;
+import tq.brindlecast.openh264.DecodedPicture;
+import tq.brindlecast.openh264.I420Picture;
 
 /**
  * Converts between {@link BufferedImage} RGB pixels and I420 pictures, for screen capture and

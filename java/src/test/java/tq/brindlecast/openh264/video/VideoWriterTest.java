@@ -1,17 +1,32 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.video;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertDoesNotThrow;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.awt.image.BufferedImage;
 import java.io.IOException;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
+import java.util.function.Consumer;
+import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.function.Executable;
+import tq.brindlecast.openh264.EncoderConfig;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.Refusals;
+import tq.brindlecast.openh264.bitstream.AnnexBWriter;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
+import tq.brindlecast.openh264.mp4.Mp4Writer;
 
 /** Pictures to video in three lines: what ffmpeg reads back from each kind of output. */
 class VideoWriterTest {
@@ -71,6 +86,7 @@ class VideoWriterTest {
           }
         }
         assertEquals(PICTURES, video.pictureCount(), row.name());
+        video.finish();
       }
       Map<String, String> probe = Mp4Peers.probe(file);
       assertEquals(String.valueOf(PICTURES), probe.get("nb_read_frames"), row.name());
@@ -105,6 +121,7 @@ class VideoWriterTest {
       Refusals.assertRefused(IllegalStateException.class, "before the first picture",
           () -> video.configure(new EncoderConfig(), 500));
       video.write(image(BufferedImage.TYPE_INT_RGB, 1), 1_040_000);
+      video.finish();
     }
     assertEquals("2", Mp4Peers.probe(file).get("nb_read_frames"));
     Mp4Peers.decodesWithoutError(file);
@@ -112,5 +129,108 @@ class VideoWriterTest {
         () -> VideoWriter.toMp4(file, 63, 48, 30));
     Refusals.assertRefused(IllegalArgumentException.class, "fps",
         () -> VideoWriter.toAnnexB(Files.newOutputStream(dir.resolve("x.h264")), 64, 48, 0));
+  }
+
+  /** A writer under test, whichever kind: picture {@code index} written, given up or closed. */
+  private interface Output extends AutoCloseable {
+    void write(int index) throws IOException;
+
+    void abort();
+
+    @Override
+    void close();
+  }
+
+  private interface OutputOpener {
+    Output open(Path file) throws IOException;
+  }
+
+  private static Output video(VideoWriter video) {
+    return new Output() {
+      @Override
+      public void write(int index) throws IOException {
+        video.write(image(BufferedImage.TYPE_INT_RGB, index));
+      }
+
+      @Override
+      public void abort() {
+        video.abort();
+      }
+
+      @Override
+      public void close() {
+        video.close();
+      }
+    };
+  }
+
+  private static Output sink(EncodedPictureSink sink, List<EncodedFrame> frames) {
+    return new Output() {
+      @Override
+      public void write(int index) throws IOException {
+        sink.write(frames.get(index));
+      }
+
+      @Override
+      public void abort() {
+        sink.abort();
+      }
+
+      @Override
+      public void close() {
+        sink.close();
+      }
+    };
+  }
+
+  @Test
+  void aWriterGivenUpLeavesTheFileAlreadyThereAndNoTemporaryFile() throws Exception {
+    Path dir = Files.createTempDirectory(FfmpegTool.workDir("video-writer-abort"), "run");
+    List<EncodedFrame> frames = Mp4Peers.encode(WIDTH, HEIGHT, 2, 0);
+    record Target(String name, String extension, OutputOpener opener) {}
+    List<Target> targets =
+        List.of(
+            new Target("VideoWriter, MP4", "mp4",
+                file -> video(VideoWriter.toMp4(file, WIDTH, HEIGHT, 24))),
+            new Target("VideoWriter, Annex B", "h264",
+                file -> video(VideoWriter.toAnnexB(file, WIDTH, HEIGHT, 24))),
+            new Target("Mp4Writer", "mp4",
+                file -> sink(Mp4Writer.toFile(file, WIDTH, HEIGHT, 24), frames)),
+            new Target("AnnexBWriter", "h264", file -> sink(AnnexBWriter.toFile(file), frames)));
+    // How each gives up; the message of the exception that leaves the block, if any.
+    record Way(String name, String message, Consumer<Output> body) {}
+    List<Way> ways =
+        List.of(
+            new Way("an exception inside try-with-resources", "the loop failed", output -> {
+              throw new IllegalStateException("the loop failed");
+            }),
+            new Way("abort()", null, Output::abort),
+            new Way("close() without finish()", "without finish()", output -> {}));
+    byte[] before = "the good video already here".getBytes(StandardCharsets.US_ASCII);
+    for (Target target : targets) {
+      for (Way way : ways) {
+        String row = target.name() + ", " + way.name();
+        Path file = dir.resolve("kept." + target.extension());
+        Files.write(file, before);
+        Executable run = () -> {
+          try (Output output = target.opener().open(file)) {
+            output.write(0);
+            output.write(1);
+            way.body().accept(output);
+          }
+        };
+        if (way.message() == null) {
+          assertDoesNotThrow(run, row);
+        } else {
+          IllegalStateException thrown = assertThrows(IllegalStateException.class, run, row);
+          assertTrue(thrown.getMessage().contains(way.message()), row + ": " + thrown);
+        }
+        assertArrayEquals(before, Files.readAllBytes(file), row);
+        try (Stream<Path> left = Files.list(dir)) {
+          assertEquals(List.of(file), left.toList(), row + ": only the file that was there");
+        }
+        Files.delete(file);
+      }
+    }
   }
 }

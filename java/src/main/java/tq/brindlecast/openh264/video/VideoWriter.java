@@ -1,15 +1,21 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.video;
 
 import java.awt.image.BufferedImage;
-import java.io.BufferedOutputStream;
 import java.io.Closeable;
 import java.io.IOException;
 import java.io.OutputStream;
-import java.nio.file.AtomicMoveNotSupportedException;
-import java.nio.file.Files;
 import java.nio.file.Path;
-import java.nio.file.StandardCopyOption;
 import java.util.Objects;
+import tq.brindlecast.openh264.EncoderConfig;
+import tq.brindlecast.openh264.H264Encoder;
+import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.ParameterSetStrategy;
+import tq.brindlecast.openh264.RateControlMode;
+import tq.brindlecast.openh264.bitstream.AnnexBWriter;
+import tq.brindlecast.openh264.bitstream.EncodedFrame;
+import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
+import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.io.OutputLifecycle;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
 
 /**
@@ -19,6 +25,7 @@ import tq.brindlecast.openh264.mp4.Mp4Writer;
  * <pre>{@code
  * try (VideoWriter video = VideoWriter.toMp4(Path.of("out.mp4"), 1280, 720, 30)) {
  *   for (BufferedImage image : images) video.write(image);
+ *   video.finish();
  * }
  * }</pre>
  *
@@ -31,8 +38,11 @@ import tq.brindlecast.openh264.mp4.Mp4Writer;
  * control at {@link #defaultBitrate}, an IDR picture every two seconds (where players can seek,
  * and where a fragmented MP4 starts a fragment), and no skipped pictures, so the video holds every
  * picture written. Images are converted with {@link ImageConversions#toI420(BufferedImage,
- * I420Picture)} into planes the writer keeps. {@link #close()} encodes nothing more, finishes the
- * file (an MP4 file or Annex B file appears, complete, only then) and frees the encoder.
+ * I420Picture)} into planes the writer keeps. {@link #finish()} encodes nothing more, finishes the
+ * file (an MP4 file or Annex B file appears, complete, only then) and frees the encoder. Closing
+ * the writer without a finish, as when an exception leaves try-with-resources, or {@link
+ * #abort()}, throws the video away: a file already at the target stays as it was, and no
+ * temporary file is left.
  *
  * <p>A writer is for one thread at a time.
  */
@@ -40,7 +50,7 @@ public final class VideoWriter implements Closeable {
   /** Bits per pixel of the default bit rate: 2000 units of 1024 bit/s at 1280x720 and 30/s. */
   private static final double PIXELS_PER_UNIT = 1280.0 * 720 * 30 / 2000;
 
-  private final Sink sink;
+  private final EncodedPictureSink sink;
   private final int width;
   private final int height;
   private final double fps;
@@ -51,19 +61,11 @@ public final class VideoWriter implements Closeable {
   private int pictures;
   private boolean timedBefore;
   private long lastTimestamp;
-  private boolean closed;
+  private final OutputLifecycle lifecycle;
 
-  /** Where encoded pictures go. */
-  private interface Sink {
-    void write(EncodedFrame frame, long timestampMicros, boolean timed) throws IOException;
-
-    void finish() throws IOException;
-
-    void abandon();
-  }
-
-  private VideoWriter(Sink sink, int width, int height, double fps) {
+  private VideoWriter(EncodedPictureSink sink, int width, int height, double fps) {
     this.sink = sink;
+    this.lifecycle = new OutputLifecycle("the video writer", this::giveUp);
     this.width = width;
     this.height = height;
     this.fps = fps;
@@ -72,7 +74,7 @@ public final class VideoWriter implements Closeable {
   }
 
   /**
-   * Writes an MP4 file ({@code moov} first), created or replaced when the writer is closed.
+   * Writes an MP4 file ({@code moov} first), created or replaced when the writer is finished.
    *
    * @param file the MP4 file
    * @param width the picture width: even, at least 16
@@ -85,12 +87,12 @@ public final class VideoWriter implements Closeable {
   public static VideoWriter toMp4(Path file, int width, int height, double fps)
       throws IOException {
     checkSettings(width, height, fps);
-    return new VideoWriter(mp4Sink(Mp4Writer.toFile(file, width, height, fps)), width, height, fps);
+    return new VideoWriter(Mp4Writer.toFile(file, width, height, fps), width, height, fps);
   }
 
   /**
    * Writes a fragmented MP4 to a stream (a socket, a pipe, memory): one fragment per GOP, each
-   * written once complete. {@link #close()} closes the stream.
+   * written once complete. {@link #finish()} and {@link #abort()} close the stream.
    *
    * @param out the stream
    * @param width the picture width: even, at least 16
@@ -101,11 +103,11 @@ public final class VideoWriter implements Closeable {
    */
   public static VideoWriter toMp4(OutputStream out, int width, int height, double fps) {
     checkSettings(width, height, fps);
-    return new VideoWriter(mp4Sink(Mp4Writer.toStream(out, width, height, fps)), width, height, fps);
+    return new VideoWriter(Mp4Writer.toStream(out, width, height, fps), width, height, fps);
   }
 
   /**
-   * Writes a raw H.264 (Annex B) file, created or replaced when the writer is closed.
+   * Writes a raw H.264 (Annex B) file, created or replaced when the writer is finished.
    *
    * @param file the H.264 file
    * @param width the picture width: even, at least 16
@@ -119,20 +121,11 @@ public final class VideoWriter implements Closeable {
       throws IOException {
     Objects.requireNonNull(file, "file must not be null");
     checkSettings(width, height, fps);
-    Path target = file.toAbsolutePath();
-    Path part = Files.createTempFile(target.getParent(), "." + target.getFileName() + "-", ".part");
-    OutputStream out;
-    try {
-      out = Files.newOutputStream(part);
-    } catch (IOException failure) {
-      Files.deleteIfExists(part);
-      throw failure;
-    }
-    return new VideoWriter(annexBSink(out, part, target), width, height, fps);
+    return new VideoWriter(AnnexBWriter.toFile(file), width, height, fps);
   }
 
   /**
-   * Writes a raw H.264 (Annex B) stream. {@link #close()} closes the stream.
+   * Writes a raw H.264 (Annex B) stream. {@link #finish()} and {@link #abort()} close the stream.
    *
    * @param out the stream
    * @param width the picture width: even, at least 16
@@ -144,7 +137,7 @@ public final class VideoWriter implements Closeable {
   public static VideoWriter toAnnexB(OutputStream out, int width, int height, double fps) {
     Objects.requireNonNull(out, "out must not be null");
     checkSettings(width, height, fps);
-    return new VideoWriter(annexBSink(out, null, null), width, height, fps);
+    return new VideoWriter(AnnexBWriter.toStream(out), width, height, fps);
   }
 
   /**
@@ -191,7 +184,7 @@ public final class VideoWriter implements Closeable {
    */
   public VideoWriter configure(EncoderConfig config, int bitrate) {
     Objects.requireNonNull(config, "config must not be null");
-    if (encoder != null || closed) {
+    if (encoder != null || !lifecycle.isOpen()) {
       throw new IllegalStateException("configure comes before the first picture");
     }
     if (bitrate < 1 || bitrate > H264Encoder.MAX_BITRATE) {
@@ -252,22 +245,55 @@ public final class VideoWriter implements Closeable {
 
   /**
    * Finishes the video: an MP4 or Annex B file moved into place, or a stream completed and
-   * closed; frees the encoder. Closing again does nothing.
+   * closed; frees the encoder. Finishing again does nothing.
    *
-   * @throws IOException if writing fails, or (for MP4) no picture was written
+   * @throws IOException if writing fails, or (for MP4) no picture was written; no file is left
+   *     under the target's name then
+   * @throws IllegalStateException if the writer was aborted
+   */
+  public void finish() throws IOException {
+    lifecycle.finish(
+        () -> {
+          try {
+            sink.finish();
+          } finally {
+            closeEncoder();
+          }
+        });
+  }
+
+  /**
+   * Gives the video up and frees the encoder: a file's temporary data is removed and a file
+   * already at the target stays as it was; a stream is closed. Does nothing once finished or
+   * aborted.
+   */
+  public void abort() {
+    lifecycle.abort();
+  }
+
+  /**
+   * Aborts unless {@link #finish()} or {@link #abort()} came first, so that an exception inside
+   * try-with-resources leaves no partial video and an existing file untouched.
+   *
+   * @throws IllegalStateException after aborting, when the writer was neither finished nor
+   *     aborted: the video was thrown away (suppressed when an exception is on its way already)
    */
   @Override
-  public void close() throws IOException {
-    if (closed) {
-      return;
-    }
-    closed = true;
+  public void close() {
+    lifecycle.close();
+  }
+
+  private void giveUp() {
     try {
-      sink.finish();
+      sink.abort();
     } finally {
-      if (encoder != null) {
-        encoder.close();
-      }
+      closeEncoder();
+    }
+  }
+
+  private void closeEncoder() {
+    if (encoder != null) {
+      encoder.close();
     }
   }
 
@@ -304,9 +330,7 @@ public final class VideoWriter implements Closeable {
 
   private void encode(I420Picture picture, long timestampMicros, boolean timed)
       throws IOException {
-    if (closed) {
-      throw new IllegalStateException("the video writer is closed");
-    }
+    lifecycle.checkOpen();
     if (timed && timedBefore && timestampMicros <= lastTimestamp) {
       // Checked before encoding: a picture the encoder has seen must reach the video.
       throw new IllegalArgumentException(
@@ -321,15 +345,17 @@ public final class VideoWriter implements Closeable {
       return; // skipped by rate control, when the configuration allows it
     }
     try {
-      sink.write(frame, timestampMicros, timed);
+      if (timed) {
+        sink.write(frame, timestampMicros);
+      } else {
+        sink.write(frame);
+      }
     } catch (IllegalArgumentException refused) {
       // The next pictures must not refer to the one left out.
       encoder.requestKeyFrame();
       throw refused;
     } catch (IOException failure) {
-      closed = true;
-      sink.abandon();
-      encoder.close();
+      lifecycle.abort(); // the sink has given up already
       throw failure;
     }
     if (timed) {
@@ -350,79 +376,5 @@ public final class VideoWriter implements Closeable {
       throw new IllegalArgumentException(
           "fps must be above 0 and at most " + (int) Mp4Writer.MAX_FRAME_RATE + ", was " + fps);
     }
-  }
-
-  private static Sink mp4Sink(Mp4Writer mp4) {
-    return new Sink() {
-      @Override
-      public void write(EncodedFrame frame, long timestampMicros, boolean timed)
-          throws IOException {
-        if (timed) {
-          mp4.write(frame, timestampMicros);
-        } else {
-          mp4.write(frame);
-        }
-      }
-
-      @Override
-      public void finish() throws IOException {
-        mp4.close();
-      }
-
-      @Override
-      public void abandon() {
-        try {
-          mp4.close();
-        } catch (IOException ignored) {
-          // Already failing.
-        }
-      }
-    };
-  }
-
-  /** Annex B: the frames' bytes as they are; to a part file moved to {@code target} at the end. */
-  private static Sink annexBSink(OutputStream stream, Path part, Path target) {
-    OutputStream out = new BufferedOutputStream(stream, 1 << 16);
-    return new Sink() {
-      @Override
-      public void write(EncodedFrame frame, long timestampMicros, boolean timed)
-          throws IOException {
-        out.write(frame.data());
-      }
-
-      @Override
-      public void finish() throws IOException {
-        try {
-          out.close();
-          if (part != null) {
-            try {
-              Files.move(part, target, StandardCopyOption.REPLACE_EXISTING,
-                  StandardCopyOption.ATOMIC_MOVE);
-            } catch (AtomicMoveNotSupportedException notAtomic) {
-              Files.move(part, target, StandardCopyOption.REPLACE_EXISTING);
-            }
-          }
-        } catch (IOException failure) {
-          abandon();
-          throw failure;
-        }
-      }
-
-      @Override
-      public void abandon() {
-        try {
-          out.close();
-        } catch (IOException ignored) {
-          // Already failing.
-        }
-        if (part != null) {
-          try {
-            Files.deleteIfExists(part);
-          } catch (IOException ignored) {
-            // Left behind, hidden, beside the target.
-          }
-        }
-      }
-    };
   }
 }

@@ -1,19 +1,25 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.video;
 
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.UncheckedIOException;
 import java.nio.file.Path;
-import java.util.ArrayDeque;
 import java.util.Iterator;
 import java.util.NoSuchElementException;
 import java.util.Objects;
 import java.util.function.Consumer;
+import tq.brindlecast.openh264.CodecException;
+import tq.brindlecast.openh264.DecodedPicture;
+import tq.brindlecast.openh264.DecoderConfig;
+import tq.brindlecast.openh264.MessageListener;
+import tq.brindlecast.openh264.bitstream.AccessUnitReader;
+import tq.brindlecast.openh264.bitstream.AnnexBAccessUnits;
 
 /**
- * Decodes a whole H.264 Annex B stream or file into its pictures, in display order: it cuts the
- * stream into access units with an {@link AccessUnitReader}, hands them to an {@link H264Decoder}
- * and drains the decoder at the end.
+ * Decodes a whole H.264 Annex B stream or file, or an MP4 file, into its pictures, in display
+ * order: a {@link VideoReader} without the times. The formats are told apart by their first bytes;
+ * an Annex B stream is cut into access units with an {@link AccessUnitReader}, and the decoder is
+ * drained at the end.
  *
  * <pre>{@code
  * // With a callback; throws CodecException after the last picture if any access unit failed.
@@ -36,24 +42,34 @@ import java.util.function.Consumer;
  * thread; {@link #close()} closes the stream and the decoder.
  */
 public final class StreamDecoder implements Iterator<DecodedPicture>, AutoCloseable {
-  private final AccessUnitReader reader;
-  private final H264Decoder decoder;
-  private final ArrayDeque<DecodedPicture> ready = new ArrayDeque<>(2);
-  private boolean drained;
-  private int accessUnits;
-  private int failed;
-  private String failureReason;
+  private final VideoReader reader;
+  private final Iterator<Picture> pictures;
+
+  private StreamDecoder(VideoReader reader) {
+    this.reader = reader;
+    this.pictures = reader.iterator();
+  }
 
   /**
-   * Decodes a stream with a decoder of the default configuration, whose messages go to the
-   * logger.
+   * Decodes a stream, Annex B or MP4 (copied to a temporary file first), with a decoder of the
+   * default configuration, whose messages go to the logger.
    *
-   * @param annexB the Annex B byte stream; closed by {@link #close()}
-   * @throws NullPointerException if {@code annexB} is null
+   * @param stream the stream; closed by {@link #close()}
+   * @throws NullPointerException if {@code stream} is null
+   * @throws UncheckedIOException if its first bytes cannot be read, or it is an MP4 without H.264
+   *     video
    * @throws CodecException if the decoder could not be created
    */
-  public StreamDecoder(InputStream annexB) {
-    this(new AccessUnitReader(annexB), new DecoderConfig(), null);
+  public StreamDecoder(InputStream stream) {
+    this(openUnchecked(stream));
+  }
+
+  private static VideoReader openUnchecked(InputStream stream) {
+    try {
+      return VideoReader.open(stream);
+    } catch (IOException failure) {
+      throw new UncheckedIOException(failure);
+    }
   }
 
   /**
@@ -66,8 +82,7 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
    * @throws CodecException if the decoder could not be created
    */
   public StreamDecoder(AccessUnitReader reader, DecoderConfig config, MessageListener listener) {
-    this.reader = Objects.requireNonNull(reader, "reader must not be null");
-    this.decoder = new H264Decoder(config, listener);
+    this(new VideoReader(new AnnexBAccessUnits(reader, 0), config, listener));
   }
 
   /**
@@ -79,13 +94,7 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
    * @throws CodecException if the decoder could not be created
    */
   public static StreamDecoder open(Path file) throws IOException {
-    AccessUnitReader reader = AccessUnitReader.open(file);
-    try {
-      return new StreamDecoder(reader, new DecoderConfig(), null);
-    } catch (RuntimeException failure) {
-      reader.close();
-      throw failure;
-    }
+    return new StreamDecoder(VideoReader.open(file));
   }
 
   /**
@@ -105,19 +114,19 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
   }
 
   /**
-   * Decodes a whole Annex B stream and hands each picture to {@code consumer}, in display order;
-   * the stream is closed at the end.
+   * Decodes a whole Annex B or MP4 stream and hands each picture to {@code consumer}, in display
+   * order; the stream is closed at the end.
    *
-   * @param annexB the stream
-   * @param consumer receives each picture
+   * @param stream the Annex B or MP4 bytes
+   * @param consumer what receives each picture
    * @return the number of pictures
    * @throws IOException if the stream cannot be read
    * @throws CodecException if an access unit could not be decoded (after the pictures that did
    *     decode were handed over), with the reason when it is known
    */
-  public static int decodeAll(InputStream annexB, Consumer<DecodedPicture> consumer)
+  public static int decodeAll(InputStream stream, Consumer<DecodedPicture> consumer)
       throws IOException {
-    try (StreamDecoder pictures = new StreamDecoder(annexB)) {
+    try (StreamDecoder pictures = new StreamDecoder(VideoReader.open(stream))) {
       return pictures.forEachPicture(consumer);
     }
   }
@@ -133,10 +142,11 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
     } catch (UncheckedIOException readFailure) {
       throw readFailure.getCause();
     }
-    if (failed > 0) {
+    if (reader.failedAccessUnits() > 0) {
       throw new CodecException(
-          (failureReason != null ? failureReason : "OpenH264 could not decode them") + "; "
-              + failed + " of " + accessUnits + " access units not decoded");
+          (reader.failureReason() != null ? reader.failureReason()
+              : "OpenH264 could not decode them") + "; " + reader.failedAccessUnits() + " of "
+              + reader.accessUnits() + " access units not decoded");
     }
     return count;
   }
@@ -148,32 +158,7 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
    */
   @Override
   public boolean hasNext() {
-    while (ready.isEmpty() && !drained) {
-      byte[] unit;
-      try {
-        unit = reader.nextAccessUnit();
-      } catch (IOException readFailure) {
-        throw new UncheckedIOException(readFailure);
-      }
-      if (unit == null) {
-        for (DecodedPicture held; (held = decoder.drain()) != null; ) {
-          ready.add(held);
-        }
-        drained = true;
-        break;
-      }
-      accessUnits++;
-      DecodeResult result = decoder.decodeAccessUnit(unit);
-      if (result.failed()) {
-        failed++;
-        if (failureReason == null) {
-          failureReason = result.reason();
-        }
-      } else if (result.picture() != null) {
-        ready.add(result.picture());
-      }
-    }
-    return !ready.isEmpty();
+    return pictures.hasNext();
   }
 
   /**
@@ -184,34 +169,27 @@ public final class StreamDecoder implements Iterator<DecodedPicture>, AutoClosea
    */
   @Override
   public DecodedPicture next() {
-    if (!hasNext()) {
-      throw new NoSuchElementException("the stream has no more pictures");
-    }
-    return ready.poll();
+    return pictures.next().decoded();
   }
 
   /** {@return the number of access units read so far} */
   public int accessUnits() {
-    return accessUnits;
+    return reader.accessUnits();
   }
 
   /** {@return the number of access units that could not be decoded so far} */
   public int failedAccessUnits() {
-    return failed;
+    return reader.failedAccessUnits();
   }
 
   /** {@return why the first failed access unit failed, when known; otherwise null} */
   public String failureReason() {
-    return failureReason;
+    return reader.failureReason();
   }
 
   /** Closes the stream and frees the decoder. */
   @Override
   public void close() throws IOException {
-    try {
-      decoder.close();
-    } finally {
-      reader.close();
-    }
+    reader.close();
   }
 }

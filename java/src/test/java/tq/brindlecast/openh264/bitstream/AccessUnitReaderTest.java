@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -13,6 +13,12 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.stream.Collectors;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.CodecException;
+import tq.brindlecast.openh264.DecoderConfig;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.StreamSamples;
+import tq.brindlecast.openh264.X264Streams;
+import tq.brindlecast.openh264.video.StreamDecoder;
 
 class AccessUnitReaderTest {
   // NAL units: header byte, then a first payload byte whose top bit says first_mb_in_slice == 0.

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 import java.io.ByteArrayOutputStream;
 import java.io.Closeable;
@@ -120,7 +120,7 @@ public final class AccessUnitReader implements Closeable {
     int prefixRun = -1;
     byte[] nal;
     while ((nal = nextNalUnit()) != null) {
-      int type = nal[0] & 0x1F;
+      int type = NalUnit.typeOf(nal[0]);
       if (hasSlice && beginsAccessUnit(type, nal)) {
         int cut = prefixRun >= 0 && isBaseSliceType(type) ? prefixRun : unit.size();
         carried.addAll(unit.subList(cut, unit.size()));
@@ -135,8 +135,8 @@ public final class AccessUnitReader implements Closeable {
       } else {
         prefixRun = -1;
       }
-      if (type == 10 || type == 11) {
-        break; // end of sequence or of stream
+      if (type == NalUnit.TYPE_END_OF_SEQUENCE || type == NalUnit.TYPE_END_OF_STREAM) {
+        break;
       }
     }
     return unit.isEmpty() ? null : join(unit);
@@ -196,7 +196,8 @@ public final class AccessUnitReader implements Closeable {
 
   private static boolean beginsAccessUnit(int type, byte[] nal) {
     if (type == NalUnit.TYPE_SEI || type == NalUnit.TYPE_SPS || type == NalUnit.TYPE_PPS
-        || type == NalUnit.TYPE_AUD || (type >= 15 && type <= 18)) {
+        || type == NalUnit.TYPE_AUD
+        || (type >= NalUnit.TYPE_SUBSET_SPS && type <= 18)) { // 16 to 18 are reserved
       return true;
     }
     // first_mb_in_slice is the first Exp-Golomb number after the header: 0 is the single bit 1.
@@ -208,7 +209,7 @@ public final class AccessUnitReader implements Closeable {
   }
 
   private static boolean isBaseSlice(byte[] nal) {
-    return isBaseSliceType(nal[0] & 0x1F);
+    return isBaseSliceType(NalUnit.typeOf(nal[0]));
   }
 
   /** Keeps the bytes from {@code start} on, then reads more behind them. */

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
@@ -15,6 +15,8 @@ import java.util.Map;
 import java.util.Set;
 import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.Test;
+import tq.brindlecast.openh264.FfmpegTool;
+import tq.brindlecast.openh264.X264Streams;
 
 /** Sequence parameter sets of x264 streams, read by us and by ffprobe, and malformed ones. */
 class SequenceParameterSetTest {

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 import java.util.Objects;
 
@@ -16,46 +16,211 @@ import java.util.Objects;
  *   }
  * }
  * }</pre>
- *
- * @param profileIdc the {@code profile_idc}, e.g. 66 Baseline, 77 Main, 100 High, 110 High 10
- * @param constraintFlags the six {@code constraint_setN_flag}s, set 0 in bit 7 down to set 5 in
- *     bit 2, as in the byte after {@code profile_idc}
- * @param levelIdc the {@code level_idc}, ten times the level number (31 is level 3.1)
- * @param id the {@code seq_parameter_set_id}, 0 to 31
- * @param chromaFormatIdc 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4
- * @param bitDepthLuma bits per luma sample, 8 to 14
- * @param bitDepthChroma bits per chroma sample, 8 to 14
- * @param transformBypass the {@code qpprime_y_zero_transform_bypass_flag}: lossless coding
- * @param frameMbsOnly the {@code frame_mbs_only_flag}; false means fields (interlaced coding)
- * @param widthInMbs the coded width in macroblocks of 16 pixels
- * @param heightInMbs the coded frame height in macroblocks of 16 pixels
- * @param width the displayed width in pixels, after the cropping rectangle
- * @param height the displayed height in pixels, after the cropping rectangle
- * @param sarWidth the sample aspect ratio's width, or 0 when the stream does not give it
- * @param sarHeight the sample aspect ratio's height, or 0 when the stream does not give it
- * @param numUnitsInTick the VUI's {@code num_units_in_tick}, or 0 without timing information
- * @param timeScale the VUI's {@code time_scale}, or 0 without timing information
- * @param fullRange the VUI's {@code video_full_range_flag}: samples use 0 to 255, not 16 to 235
  */
-public record SequenceParameterSet(
-    int profileIdc,
-    int constraintFlags,
-    int levelIdc,
-    int id,
-    int chromaFormatIdc,
-    int bitDepthLuma,
-    int bitDepthChroma,
-    boolean transformBypass,
-    boolean frameMbsOnly,
-    int widthInMbs,
-    int heightInMbs,
-    int width,
-    int height,
-    int sarWidth,
-    int sarHeight,
-    long numUnitsInTick,
-    long timeScale,
-    boolean fullRange) {
+public final class SequenceParameterSet {
+  private final int profileIdc;
+  private final int constraintFlags;
+  private final int levelIdc;
+  private final int id;
+  private final int chromaFormatIdc;
+  private final int bitDepthLuma;
+  private final int bitDepthChroma;
+  private final boolean transformBypass;
+  private final boolean frameMbsOnly;
+  private final int widthInMbs;
+  private final int heightInMbs;
+  private final int width;
+  private final int height;
+  private final int sarWidth;
+  private final int sarHeight;
+  private final long numUnitsInTick;
+  private final long timeScale;
+  private final boolean fullRange;
+
+  private SequenceParameterSet(
+      int profileIdc,
+      int constraintFlags,
+      int levelIdc,
+      int id,
+      int chromaFormatIdc,
+      int bitDepthLuma,
+      int bitDepthChroma,
+      boolean transformBypass,
+      boolean frameMbsOnly,
+      int widthInMbs,
+      int heightInMbs,
+      int width,
+      int height,
+      int sarWidth,
+      int sarHeight,
+      long numUnitsInTick,
+      long timeScale,
+      boolean fullRange) {
+    this.profileIdc = profileIdc;
+    this.constraintFlags = constraintFlags;
+    this.levelIdc = levelIdc;
+    this.id = id;
+    this.chromaFormatIdc = chromaFormatIdc;
+    this.bitDepthLuma = bitDepthLuma;
+    this.bitDepthChroma = bitDepthChroma;
+    this.transformBypass = transformBypass;
+    this.frameMbsOnly = frameMbsOnly;
+    this.widthInMbs = widthInMbs;
+    this.heightInMbs = heightInMbs;
+    this.width = width;
+    this.height = height;
+    this.sarWidth = sarWidth;
+    this.sarHeight = sarHeight;
+    this.numUnitsInTick = numUnitsInTick;
+    this.timeScale = timeScale;
+    this.fullRange = fullRange;
+  }
+
+  /** {@return the {@code profile_idc}, e.g. 66 Baseline, 77 Main, 100 High, 110 High 10} */
+  public int profileIdc() {
+    return profileIdc;
+  }
+
+  /**
+   * {@return the six {@code constraint_setN_flag}s, set 0 in bit 7 down to set 5 in bit 2, as in
+   * the byte after {@code profile_idc}}
+   */
+  public int constraintFlags() {
+    return constraintFlags;
+  }
+
+  /** {@return the {@code level_idc}, ten times the level number (31 is level 3.1)} */
+  public int levelIdc() {
+    return levelIdc;
+  }
+
+  /** {@return the {@code seq_parameter_set_id}, 0 to 31} */
+  public int id() {
+    return id;
+  }
+
+  /** {@return 0 monochrome, 1 4:2:0, 2 4:2:2, 3 4:4:4} */
+  public int chromaFormatIdc() {
+    return chromaFormatIdc;
+  }
+
+  /** {@return bits per luma sample, 8 to 14} */
+  public int bitDepthLuma() {
+    return bitDepthLuma;
+  }
+
+  /** {@return bits per chroma sample, 8 to 14} */
+  public int bitDepthChroma() {
+    return bitDepthChroma;
+  }
+
+  /** {@return the {@code qpprime_y_zero_transform_bypass_flag}: lossless coding} */
+  public boolean transformBypass() {
+    return transformBypass;
+  }
+
+  /** {@return the {@code frame_mbs_only_flag}; false means fields (interlaced coding)} */
+  public boolean frameMbsOnly() {
+    return frameMbsOnly;
+  }
+
+  /** {@return the coded width in macroblocks of 16 pixels} */
+  public int widthInMbs() {
+    return widthInMbs;
+  }
+
+  /** {@return the coded frame height in macroblocks of 16 pixels} */
+  public int heightInMbs() {
+    return heightInMbs;
+  }
+
+  /** {@return the displayed width in pixels, after the cropping rectangle} */
+  public int width() {
+    return width;
+  }
+
+  /** {@return the displayed height in pixels, after the cropping rectangle} */
+  public int height() {
+    return height;
+  }
+
+  /** {@return the sample aspect ratio's width, or 0 when the stream does not give it} */
+  public int sarWidth() {
+    return sarWidth;
+  }
+
+  /** {@return the sample aspect ratio's height, or 0 when the stream does not give it} */
+  public int sarHeight() {
+    return sarHeight;
+  }
+
+  /** {@return the VUI's {@code num_units_in_tick}, or 0 without timing information} */
+  public long numUnitsInTick() {
+    return numUnitsInTick;
+  }
+
+  /** {@return the VUI's {@code time_scale}, or 0 without timing information} */
+  public long timeScale() {
+    return timeScale;
+  }
+
+  /** {@return the VUI's {@code video_full_range_flag}: samples use 0 to 255, not 16 to 235} */
+  public boolean fullRange() {
+    return fullRange;
+  }
+
+  @Override
+  public boolean equals(Object other) {
+    return other instanceof SequenceParameterSet that
+        && profileIdc == that.profileIdc
+        && constraintFlags == that.constraintFlags
+        && levelIdc == that.levelIdc
+        && id == that.id
+        && chromaFormatIdc == that.chromaFormatIdc
+        && bitDepthLuma == that.bitDepthLuma
+        && bitDepthChroma == that.bitDepthChroma
+        && transformBypass == that.transformBypass
+        && frameMbsOnly == that.frameMbsOnly
+        && widthInMbs == that.widthInMbs
+        && heightInMbs == that.heightInMbs
+        && width == that.width
+        && height == that.height
+        && sarWidth == that.sarWidth
+        && sarHeight == that.sarHeight
+        && numUnitsInTick == that.numUnitsInTick
+        && timeScale == that.timeScale
+        && fullRange == that.fullRange;
+  }
+
+  @Override
+  public int hashCode() {
+    return Objects.hash(
+        profileIdc, constraintFlags, levelIdc, id, chromaFormatIdc, bitDepthLuma, bitDepthChroma,
+        transformBypass, frameMbsOnly, widthInMbs, heightInMbs, width, height, sarWidth, sarHeight,
+        numUnitsInTick, timeScale, fullRange);
+  }
+
+  @Override
+  public String toString() {
+    return "SequenceParameterSet[" + "profileIdc=" + profileIdc + ", "
+        + "constraintFlags=" + constraintFlags + ", "
+        + "levelIdc=" + levelIdc + ", "
+        + "id=" + id + ", "
+        + "chromaFormatIdc=" + chromaFormatIdc + ", "
+        + "bitDepthLuma=" + bitDepthLuma + ", "
+        + "bitDepthChroma=" + bitDepthChroma + ", "
+        + "transformBypass=" + transformBypass + ", "
+        + "frameMbsOnly=" + frameMbsOnly + ", "
+        + "widthInMbs=" + widthInMbs + ", "
+        + "heightInMbs=" + heightInMbs + ", "
+        + "width=" + width + ", "
+        + "height=" + height + ", "
+        + "sarWidth=" + sarWidth + ", "
+        + "sarHeight=" + sarHeight + ", "
+        + "numUnitsInTick=" + numUnitsInTick + ", "
+        + "timeScale=" + timeScale + ", "
+        + "fullRange=" + fullRange + "]";
+  }
 
   /** Sample aspect ratios by {@code aspect_ratio_idc} 1 to 16, as width and height. */
   private static final int[][] ASPECT_RATIOS = {
@@ -96,15 +261,16 @@ public record SequenceParameterSet(
   public static SequenceParameterSet parse(byte[] data, int offset, int length) {
     Objects.requireNonNull(data, "data must not be null");
     Objects.checkFromIndexSize(offset, length, data.length);
-    if (length < 1 || (data[offset] & 0x1F) != NalUnit.TYPE_SPS) {
+    int type = length < 1 ? -1 : NalUnit.typeOf(data[offset]);
+    if (type != NalUnit.TYPE_SPS) {
       throw new IllegalArgumentException(
           "not a sequence parameter set: "
-              + (length < 1 ? "the unit is empty" : "NAL unit type " + (data[offset] & 0x1F)));
+              + (length < 1 ? "the unit is empty" : "NAL unit type " + type));
     }
-    Bits bits = new Bits(data, offset + 1, offset + length);
-    int profile = bits.bits8("profile_idc");
-    int constraints = bits.bits8("constraint flags") & 0xFC;
-    int level = bits.bits8("level_idc");
+    BitReader bits = new BitReader(data, offset + 1, length - 1, "the sequence parameter set");
+    int profile = (int) bits.bits(8, "profile_idc");
+    int constraints = (int) bits.bits(8, "constraint flags") & 0xFC;
+    int level = (int) bits.bits(8, "level_idc");
     int id = bits.ue("seq_parameter_set_id", 31);
     int chroma = 1;
     int depthLuma = 8;
@@ -171,7 +337,7 @@ public record SequenceParameterSet(
     boolean fullRange = false;
     if (bits.flag("vui_parameters_present_flag")) {
       if (bits.flag("aspect_ratio_info_present_flag")) {
-        int idc = bits.bits8("aspect_ratio_idc");
+        int idc = (int) bits.bits(8, "aspect_ratio_idc");
         if (idc == EXTENDED_SAR) {
           sarWidth = (int) bits.bits(16, "sar_width");
           sarHeight = (int) bits.bits(16, "sar_height");
@@ -285,7 +451,7 @@ public record SequenceParameterSet(
     };
   }
 
-  private static void skipScalingLists(Bits bits, int count) {
+  private static void skipScalingLists(BitReader bits, int count) {
     for (int i = 0; i < count; i++) {
       if (!bits.flag("seq_scaling_list_present_flag")) {
         continue;
@@ -301,77 +467,6 @@ public record SequenceParameterSet(
         next = (last + delta + 256) % 256;
         last = next == 0 ? last : next;
       }
-    }
-  }
-
-  /** Reads bits of a NAL unit payload, skipping emulation prevention bytes (00 00 03). */
-  private static final class Bits {
-    private final byte[] data;
-    private final int end;
-    private int index;
-    private int bit;
-    private int zeros;
-
-    Bits(byte[] data, int index, int end) {
-      this.data = data;
-      this.index = index;
-      this.end = end;
-    }
-
-    private int bit(String field) {
-      if (bit == 0 && zeros >= 2 && index < end && data[index] == 3) {
-        index++; // emulation prevention byte
-        zeros = 0;
-      }
-      if (index >= end) {
-        throw new IllegalArgumentException(
-            "the sequence parameter set ends inside " + field);
-      }
-      int value = (data[index] >> (7 - bit)) & 1;
-      if (++bit == 8) {
-        zeros = data[index] == 0 ? zeros + 1 : 0;
-        bit = 0;
-        index++;
-      }
-      return value;
-    }
-
-    boolean flag(String field) {
-      return bit(field) != 0;
-    }
-
-    /** Reads {@code count} bits, at most 32, as an unsigned number. */
-    long bits(int count, String field) {
-      long value = 0;
-      for (int i = 0; i < count; i++) {
-        value = (value << 1) | bit(field);
-      }
-      return value;
-    }
-
-    int bits8(String field) {
-      return (int) bits(8, field);
-    }
-
-    /** Reads an unsigned Exp-Golomb number and checks it against its largest allowed value. */
-    int ue(String field, long max) {
-      int leadingZeros = 0;
-      while (bit(field) == 0) {
-        if (++leadingZeros > 31) {
-          throw new IllegalArgumentException(field + " is not a valid Exp-Golomb code");
-        }
-      }
-      long value = (1L << leadingZeros) - 1 + bits(leadingZeros, field);
-      if (value > max) {
-        throw new IllegalArgumentException(field + " is " + value + ", more than " + max);
-      }
-      return (int) value;
-    }
-
-    /** Reads a signed Exp-Golomb number. */
-    int se(String field) {
-      long code = ue(field, Integer.MAX_VALUE);
-      return (int) ((code & 1) != 0 ? (code + 1) / 2 : -(code / 2));
     }
   }
 }

@@ -1,4 +1,4 @@
-package tq.brindlecast.openh264;
+package tq.brindlecast.openh264.bitstream;
 
 import java.util.ArrayList;
 import java.util.List;
