@@ -62,7 +62,8 @@ extern "C" JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQ
   ptrdiff_t chromaWidth = ChromaSide(width);
   ptrdiff_t chromaBytes = chromaWidth * ChromaSide(height);
   I420Planes planes = {y, y + lumaBytes, y + lumaBytes + chromaBytes, width, chromaWidth};
-  return ConvertRgbToI420Fast(&image, &planes);
+  ConvertRgbToI420Fast(&image, &planes);
+  return 0;
 }
 
 extern "C" JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQConvertI420ToRgb(
@@ -88,5 +89,6 @@ extern "C" JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQ
   I420Source picture = {bytes + yOffset, bytes + uOffset, bytes + vOffset, yStride,
                         chromaStride,    width,           height};
   RgbTarget pixels = {static_cast<uint32_t*>(target.get()) + rgbOffset, rgbStride};
-  return ConvertI420ToRgbFast(&picture, matrix, fullRange, &pixels);
+  ConvertI420ToRgbFast(&picture, matrix, fullRange, &pixels);
+  return 0;
 }

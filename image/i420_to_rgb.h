@@ -35,10 +35,9 @@ typedef struct RgbTarget {
 void ConvertI420ToRgbReference(const I420Source* source, int matrix, int fullRange,
                                const RgbTarget* target);
 
-// The same results, by rows in loops the compiler vectorises. Returns 0, or
-// -1 (nothing written) when its scratch memory is not there.
-int ConvertI420ToRgbFast(const I420Source* source, int matrix, int fullRange,
-                         const RgbTarget* target);
+// The same results, by rows in loops the compiler vectorises.
+void ConvertI420ToRgbFast(const I420Source* source, int matrix, int fullRange,
+                          const RgbTarget* target);
 
 #ifdef __cplusplus
 }

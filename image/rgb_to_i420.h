@@ -37,9 +37,8 @@ typedef struct I420Planes {
 // against.
 void ConvertRgbToI420Reference(const RgbImage* image, const I420Planes* planes);
 
-// The same results, by row pairs in loops the compiler vectorises. Returns 0,
-// or -1 (nothing written) when its two rows of scratch memory are not there.
-int ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes);
+// The same results, by row pairs in loops the compiler vectorises.
+void ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes);
 
 #ifdef __cplusplus
 }

@@ -1,16 +1,17 @@
-// Two rows at a time: each row is read as 0x00RRGGBB ints (in place for
-// TYPE_INT_RGB and TYPE_INT_ARGB, unpacked into scratch rows otherwise),
-// then luma and chroma are computed in loops of one shape each, which the
-// compiler turns into vector code. The arithmetic is that of yuv_formulas.h,
-// regrouped: a block's colours are summed before they are weighed.
-#include <stdlib.h>
-
+// Two rows at a time, in pieces of kPiece pixels: each piece is read as
+// 0x00RRGGBB ints (in place for TYPE_INT_RGB and TYPE_INT_ARGB, unpacked into
+// a small buffer that stays in the L1 cache otherwise), then luma and chroma
+// are computed in loops of one shape each, which the compiler turns into
+// vector code. The arithmetic is that of yuv_formulas.h, regrouped: a block's
+// colours are summed before they are weighed.
 #include "image/rgb_pixels.h"
 #include "image/rgb_to_i420.h"
 #include "image/vector_clones.h"
 #include "image/yuv_formulas.h"
 
 namespace {
+
+constexpr int kPiece = 512;  // even, so that a piece starts at a chroma block
 
 // 128 and the rounding half of a 2x2 block's sum (shifted by 18) and of a
 // 2x1 one at the bottom edge (shifted by 17). Both keep the sums positive.
@@ -21,58 +22,62 @@ bool ReadInPlace(int layout) {
   return layout == tq::kLayoutIntRgb || layout == tq::kLayoutIntArgb;
 }
 
-inline void UnpackIntBgr(const uint32_t* in, int width, uint32_t* out) {
+TQ_VECTOR_LOOP void UnpackIntBgr(const uint32_t* in, int width, uint32_t* out) {
   for (int x = 0; x < width; ++x) {
     uint32_t p = in[x];
     out[x] = ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
   }
 }
 
-inline void Unpack3ByteBgr(const uint8_t* in, int width, uint32_t* out) {
+TQ_VECTOR_LOOP void Unpack3ByteBgr(const uint8_t* in, int width, uint32_t* out) {
   for (int x = 0; x < width; ++x) {
     out[x] = in[3 * x] | (in[3 * x + 1] << 8) | (in[3 * x + 2] << 16);
   }
 }
 
-inline void Unpack4ByteAbgr(const uint8_t* in, int width, uint32_t* out) {
+TQ_VECTOR_LOOP void Unpack4ByteAbgr(const uint8_t* in, int width, uint32_t* out) {
   for (int x = 0; x < width; ++x) {
     out[x] = in[4 * x + 1] | (in[4 * x + 2] << 8) | (in[4 * x + 3] << 16);
   }
 }
 
 // Premultiplied pixels are divided by their alpha one at a time.
-void UnpackPremultiplied(const RgbImage& image, const void* row, uint32_t* out) {
-  for (int x = 0; x < image.width; ++x) {
-    out[x] = image.layout == tq::kLayoutIntArgbPre
-                 ? tq::ReadIntPixel(image.layout, static_cast<const uint32_t*>(row)[x])
-                 : tq::ReadBytePixel(image.layout, static_cast<const uint8_t*>(row) + 4 * x);
+void UnpackPremultiplied(int layout, const void* pixels, int width, uint32_t* out) {
+  for (int x = 0; x < width; ++x) {
+    out[x] = layout == tq::kLayoutIntArgbPre
+                 ? tq::ReadIntPixel(layout, static_cast<const uint32_t*>(pixels)[x])
+                 : tq::ReadBytePixel(layout, static_cast<const uint8_t*>(pixels) + 4 * x);
   }
 }
 
-// Row y as 0x00RRGGBB ints (bits above them are ignored).
-inline const uint32_t* RowOf(const RgbImage& image, int y, uint32_t* scratch) {
+// `width` pixels of row y from column x as 0x00RRGGBB ints (bits above them
+// are ignored): in place, or unpacked into `buffer`.
+TQ_VECTOR_LOOP const uint32_t* PieceOf(const RgbImage& image, int x, int y, int width,
+                                       uint32_t* buffer) {
+  ptrdiff_t start =
+      y * image.stride + static_cast<ptrdiff_t>(x) * tq::PixelLayoutElements(image.layout);
   if (tq::PixelLayoutUsesInts(image.layout)) {
-    const uint32_t* row = static_cast<const uint32_t*>(image.pixels) + y * image.stride;
-    if (ReadInPlace(image.layout)) return row;
+    const uint32_t* pixels = static_cast<const uint32_t*>(image.pixels) + start;
+    if (ReadInPlace(image.layout)) return pixels;
     if (image.layout == tq::kLayoutIntBgr) {
-      UnpackIntBgr(row, image.width, scratch);
+      UnpackIntBgr(pixels, width, buffer);
     } else {
-      UnpackPremultiplied(image, row, scratch);
+      UnpackPremultiplied(image.layout, pixels, width, buffer);
     }
-    return scratch;
+    return buffer;
   }
-  const uint8_t* row = static_cast<const uint8_t*>(image.pixels) + y * image.stride;
+  const uint8_t* pixels = static_cast<const uint8_t*>(image.pixels) + start;
   if (image.layout == tq::kLayout3ByteBgr) {
-    Unpack3ByteBgr(row, image.width, scratch);
+    Unpack3ByteBgr(pixels, width, buffer);
   } else if (image.layout == tq::kLayout4ByteAbgr) {
-    Unpack4ByteAbgr(row, image.width, scratch);
+    Unpack4ByteAbgr(pixels, width, buffer);
   } else {
-    UnpackPremultiplied(image, row, scratch);
+    UnpackPremultiplied(image.layout, pixels, width, buffer);
   }
-  return scratch;
+  return buffer;
 }
 
-inline void LumaRow(const uint32_t* row, int width, uint8_t* out) {
+TQ_VECTOR_LOOP void LumaRow(const uint32_t* row, int width, uint8_t* out) {
   for (int x = 0; x < width; ++x) {
     uint32_t p = row[x];
     uint32_t sum = ((p >> 16) & 0xFF) * tq::kYR + ((p >> 8) & 0xFF) * tq::kYG +
@@ -97,8 +102,8 @@ inline uint8_t WeighBlock(int32_t kr, int32_t kg, int32_t kb, uint32_t redBlue, 
   return static_cast<uint8_t>(sum >> shift);
 }
 
-inline void ChromaOfRowPair(const uint32_t* row0, const uint32_t* row1, int blocks, uint8_t* u,
-                            uint8_t* v) {
+TQ_VECTOR_LOOP void ChromaOfRowPair(const uint32_t* row0, const uint32_t* row1, int blocks,
+                                    uint8_t* u, uint8_t* v) {
   for (int cx = 0; cx < blocks; ++cx) {
     uint32_t a = row0[2 * cx], b = row0[2 * cx + 1], c = row1[2 * cx], d = row1[2 * cx + 1];
     uint32_t redBlue = RedBlue(a) + RedBlue(b) + RedBlue(c) + RedBlue(d);
@@ -109,7 +114,7 @@ inline void ChromaOfRowPair(const uint32_t* row0, const uint32_t* row1, int bloc
 }
 
 // The last row of an odd height: blocks of two pixels.
-inline void ChromaOfLastRow(const uint32_t* row, int blocks, uint8_t* u, uint8_t* v) {
+TQ_VECTOR_LOOP void ChromaOfLastRow(const uint32_t* row, int blocks, uint8_t* u, uint8_t* v) {
   for (int cx = 0; cx < blocks; ++cx) {
     uint32_t a = row[2 * cx], b = row[2 * cx + 1];
     uint32_t redBlue = RedBlue(a) + RedBlue(b);
@@ -128,42 +133,40 @@ void StoreEdgeChroma(uint32_t a, uint32_t b, int count, uint8_t* u, uint8_t* v) 
   *v = tq::ChromaOfBlock(tq::kVR, tq::kVG, tq::kVB, red, green, blue, count);
 }
 
-TQ_VECTOR_CLONES void ConvertRows(const RgbImage& image, const I420Planes& planes,
-                                  uint32_t* scratch) {
-  int width = image.width;
+// Rows y and y + 1 (y alone when `pair` is false), from column x on, `width`
+// pixels; x is even.
+TQ_VECTOR_LOOP void ConvertPiece(const RgbImage& image, const I420Planes& planes, int x, int y,
+                                 int width, bool pair) {
+  uint32_t buffers[2][kPiece];
   int blocks = width / 2;
-  int y = 0;
-  for (; y + 1 < image.height; y += 2) {
-    const uint32_t* row0 = RowOf(image, y, scratch);
-    const uint32_t* row1 = RowOf(image, y + 1, scratch + width);
-    LumaRow(row0, width, planes.y + y * planes.yStride);
-    LumaRow(row1, width, planes.y + (y + 1) * planes.yStride);
-    uint8_t* u = planes.u + (y / 2) * planes.chromaStride;
-    uint8_t* v = planes.v + (y / 2) * planes.chromaStride;
-    ChromaOfRowPair(row0, row1, blocks, u, v);
-    if (width % 2 != 0)
-      StoreEdgeChroma(row0[width - 1], row1[width - 1], 2, u + blocks, v + blocks);
+  const uint32_t* row0 = PieceOf(image, x, y, width, buffers[0]);
+  uint8_t* u = planes.u + (y / 2) * planes.chromaStride + x / 2;
+  uint8_t* v = planes.v + (y / 2) * planes.chromaStride + x / 2;
+  LumaRow(row0, width, planes.y + y * planes.yStride + x);
+  if (!pair) {
+    ChromaOfLastRow(row0, blocks, u, v);
+    if (width % 2 != 0) StoreEdgeChroma(row0[width - 1], 0, 1, u + blocks, v + blocks);
+    return;
   }
-  if (y < image.height) {
-    const uint32_t* row = RowOf(image, y, scratch);
-    LumaRow(row, width, planes.y + y * planes.yStride);
-    uint8_t* u = planes.u + (y / 2) * planes.chromaStride;
-    uint8_t* v = planes.v + (y / 2) * planes.chromaStride;
-    ChromaOfLastRow(row, blocks, u, v);
-    if (width % 2 != 0) StoreEdgeChroma(row[width - 1], 0, 1, u + blocks, v + blocks);
+  const uint32_t* row1 = PieceOf(image, x, y + 1, width, buffers[1]);
+  LumaRow(row1, width, planes.y + (y + 1) * planes.yStride + x);
+  ChromaOfRowPair(row0, row1, blocks, u, v);
+  if (width % 2 != 0) {
+    StoreEdgeChroma(row0[width - 1], row1[width - 1], 2, u + blocks, v + blocks);
+  }
+}
+
+TQ_VECTOR_CLONES void ConvertRows(const RgbImage& image, const I420Planes& planes) {
+  for (int y = 0; y < image.height; y += 2) {
+    for (int x = 0; x < image.width; x += kPiece) {
+      int width = image.width - x < kPiece ? image.width - x : kPiece;
+      ConvertPiece(image, planes, x, y, width, y + 1 < image.height);
+    }
   }
 }
 
 }  // namespace
 
-extern "C" int ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes) {
-  uint32_t* scratch = nullptr;
-  if (!ReadInPlace(image->layout)) {
-    scratch =
-        static_cast<uint32_t*>(malloc(2 * sizeof(uint32_t) * static_cast<size_t>(image->width)));
-    if (scratch == nullptr) return -1;
-  }
-  ConvertRows(*image, *planes, scratch);
-  free(scratch);
-  return 0;
+extern "C" void ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes) {
+  ConvertRows(*image, *planes);
 }
