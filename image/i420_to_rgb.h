@@ -35,9 +35,15 @@ typedef struct RgbTarget {
 void ConvertI420ToRgbReference(const I420Source* source, int matrix, int fullRange,
                                const RgbTarget* target);
 
-// The same results, by rows in loops the compiler vectorises.
+// The same results, by rows in loops the compiler vectorises, compiled for
+// the best vector level (vector_levels.h) the CPU has.
 void ConvertI420ToRgbFast(const I420Source* source, int matrix, int fullRange,
                           const RgbTarget* target);
+
+// The fast loops compiled for `level`, which the caller knows the CPU runs
+// (at most BestVectorLevel()); the tests compare every level.
+void ConvertI420ToRgbAtLevel(int level, const I420Source* source, int matrix, int fullRange,
+                             const RgbTarget* target);
 
 #ifdef __cplusplus
 }

@@ -4,7 +4,7 @@
 // compiler turns into vector code. Rows go in pieces of kPiece pixels, so
 // that the terms stay in the L1 cache. The arithmetic is the reference's.
 #include "image/i420_to_rgb.h"
-#include "image/vector_clones.h"
+#include "image/vector_levels.h"
 #include "image/yuv_formulas.h"
 
 namespace {
@@ -52,8 +52,8 @@ TQ_VECTOR_LOOP void RgbPiece(const uint8_t* luma, int width, const tq::YuvToRgbC
   }
 }
 
-TQ_VECTOR_CLONES void ConvertRows(const I420Source& source, const tq::YuvToRgbCoefficients& k,
-                                  const RgbTarget& target) {
+TQ_VECTOR_LOOP void ConvertRows(const I420Source& source, const tq::YuvToRgbCoefficients& k,
+                                const RgbTarget& target) {
   ChromaTerms terms;
   for (int y = 0; y < source.height; y += 2) {
     const uint8_t* luma0 = source.y + y * source.yStride;
@@ -72,9 +72,32 @@ TQ_VECTOR_CLONES void ConvertRows(const I420Source& source, const tq::YuvToRgbCo
   }
 }
 
+#if TQ_X86_LEVELS
+TQ_TARGET_X86V4 void ConvertRowsX86V4(const I420Source& source, const tq::YuvToRgbCoefficients& k,
+                                      const RgbTarget& target) {
+  ConvertRows(source, k, target);
+}
+
+TQ_TARGET_AVX2 void ConvertRowsAvx2(const I420Source& source, const tq::YuvToRgbCoefficients& k,
+                                    const RgbTarget& target) {
+  ConvertRows(source, k, target);
+}
+#endif
+
 }  // namespace
+
+extern "C" void ConvertI420ToRgbAtLevel(int level, const I420Source* source, int matrix,
+                                        int fullRange, const RgbTarget* target) {
+  tq::YuvToRgbCoefficients k = tq::CoefficientsFor(matrix, fullRange != 0);
+#if TQ_X86_LEVELS
+  if (level >= kVectorX86V4) return ConvertRowsX86V4(*source, k, *target);
+  if (level >= kVectorAvx2) return ConvertRowsAvx2(*source, k, *target);
+#endif
+  (void)level;
+  ConvertRows(*source, k, *target);
+}
 
 extern "C" void ConvertI420ToRgbFast(const I420Source* source, int matrix, int fullRange,
                                      const RgbTarget* target) {
-  ConvertRows(*source, tq::CoefficientsFor(matrix, fullRange != 0), *target);
+  ConvertI420ToRgbAtLevel(BestVectorLevel(), source, matrix, fullRange, target);
 }

@@ -37,8 +37,13 @@ typedef struct I420Planes {
 // against.
 void ConvertRgbToI420Reference(const RgbImage* image, const I420Planes* planes);
 
-// The same results, by row pairs in loops the compiler vectorises.
+// The same results, by row pairs in loops the compiler vectorises, compiled
+// for the best vector level (vector_levels.h) the CPU has.
 void ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes);
+
+// The fast loops compiled for `level`, which the caller knows the CPU runs
+// (at most BestVectorLevel()); the tests compare every level.
+void ConvertRgbToI420AtLevel(int level, const RgbImage* image, const I420Planes* planes);
 
 #ifdef __cplusplus
 }

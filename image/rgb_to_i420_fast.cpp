@@ -6,7 +6,7 @@
 // colours are summed before they are weighed.
 #include "image/rgb_pixels.h"
 #include "image/rgb_to_i420.h"
-#include "image/vector_clones.h"
+#include "image/vector_levels.h"
 #include "image/yuv_formulas.h"
 
 namespace {
@@ -156,7 +156,7 @@ TQ_VECTOR_LOOP void ConvertPiece(const RgbImage& image, const I420Planes& planes
   }
 }
 
-TQ_VECTOR_CLONES void ConvertRows(const RgbImage& image, const I420Planes& planes) {
+TQ_VECTOR_LOOP void ConvertRows(const RgbImage& image, const I420Planes& planes) {
   for (int y = 0; y < image.height; y += 2) {
     for (int x = 0; x < image.width; x += kPiece) {
       int width = image.width - x < kPiece ? image.width - x : kPiece;
@@ -165,8 +165,28 @@ TQ_VECTOR_CLONES void ConvertRows(const RgbImage& image, const I420Planes& plane
   }
 }
 
+#if TQ_X86_LEVELS
+TQ_TARGET_X86V4 void ConvertRowsX86V4(const RgbImage& image, const I420Planes& planes) {
+  ConvertRows(image, planes);
+}
+
+TQ_TARGET_AVX2 void ConvertRowsAvx2(const RgbImage& image, const I420Planes& planes) {
+  ConvertRows(image, planes);
+}
+#endif
+
 }  // namespace
 
-extern "C" void ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes) {
+extern "C" void ConvertRgbToI420AtLevel(int level, const RgbImage* image,
+                                        const I420Planes* planes) {
+#if TQ_X86_LEVELS
+  if (level >= kVectorX86V4) return ConvertRowsX86V4(*image, *planes);
+  if (level >= kVectorAvx2) return ConvertRowsAvx2(*image, *planes);
+#endif
+  (void)level;
   ConvertRows(*image, *planes);
+}
+
+extern "C" void ConvertRgbToI420Fast(const RgbImage* image, const I420Planes* planes) {
+  ConvertRgbToI420AtLevel(BestVectorLevel(), image, planes);
 }

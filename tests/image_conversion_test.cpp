@@ -15,6 +15,7 @@
 #include "image/conversion_codes.h"
 #include "image/i420_to_rgb.h"
 #include "image/rgb_to_i420.h"
+#include "image/vector_levels.h"
 #include "tests/fakes/fake_jni.h"
 #include "tests/fakes/fake_jvm_test.h"
 
@@ -100,6 +101,7 @@ const Shape kShapes[] = {{1, 1, 0, 0},  {1, 3, 0, 5},          {3, 1, 2, 0},    
                          {17, 9, 0, 0}, {17, 9, 3, 7},         {33, 31, 1, 33}, {64, 2, 0, 0},
                          {4, 5, 5, 2},  {1920, 1080, 64, 1000}};
 
+// Every vector level this CPU runs (the natives take the best).
 TEST(ImageConversion, FastConversionsEqualTheReference) {
   uint32_t seed = 1;
   for (const Shape& shape : kShapes) {
@@ -110,10 +112,12 @@ TEST(ImageConversion, FastConversionsEqualTheReference) {
       TestImage source =
           MakeImage(layout, shape.width, shape.height, shape.extraStride, shape.offset, ++seed);
       TestPlanes reference = MakePlanes(shape.width, shape.height, shape.extraStride);
-      TestPlanes fast = MakePlanes(shape.width, shape.height, shape.extraStride);
       ConvertRgbToI420Reference(&source.image, &reference.planes);
-      ConvertRgbToI420Fast(&source.image, &fast.planes);
-      ASSERT_EQ(fast.bytes, reference.bytes);
+      for (int level = kVectorBaseline; level <= BestVectorLevel(); ++level) {
+        TestPlanes fast = MakePlanes(shape.width, shape.height, shape.extraStride);
+        ConvertRgbToI420AtLevel(level, &source.image, &fast.planes);
+        ASSERT_EQ(fast.bytes, reference.bytes) << "vector level " << level;
+      }
     }
     for (int matrix : {tq::kMatrixBt601, tq::kMatrixBt709}) {
       for (int fullRange : {0, 1}) {
@@ -132,12 +136,15 @@ TEST(ImageConversion, FastConversionsEqualTheReference) {
                              shape.height};
         ptrdiff_t stride = shape.width + shape.extraStride;
         size_t count = static_cast<size_t>(shape.offset + stride * shape.height + 3);
-        std::vector<uint32_t> reference(count, 0xDEADBEEF), fast(count, 0xDEADBEEF);
+        std::vector<uint32_t> reference(count, 0xDEADBEEF);
         RgbTarget referenceTarget = {reference.data() + shape.offset, stride};
-        RgbTarget fastTarget = {fast.data() + shape.offset, stride};
         ConvertI420ToRgbReference(&source, matrix, fullRange, &referenceTarget);
-        ConvertI420ToRgbFast(&source, matrix, fullRange, &fastTarget);
-        ASSERT_EQ(fast, reference);
+        for (int level = kVectorBaseline; level <= BestVectorLevel(); ++level) {
+          std::vector<uint32_t> fast(count, 0xDEADBEEF);
+          RgbTarget fastTarget = {fast.data() + shape.offset, stride};
+          ConvertI420ToRgbAtLevel(level, &source, matrix, fullRange, &fastTarget);
+          ASSERT_EQ(fast, reference) << "vector level " << level;
+        }
       }
     }
   }
