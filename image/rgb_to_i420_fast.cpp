@@ -4,12 +4,16 @@
 // are computed in loops of one shape each, which the compiler turns into
 // vector code. The arithmetic is that of yuv_formulas.h, regrouped: a block's
 // colours are summed before they are weighed.
+#include <string.h>
+
 #include "image/rgb_pixels.h"
 #include "image/rgb_to_i420.h"
 #include "image/vector_levels.h"
 #include "image/yuv_formulas.h"
 
 namespace {
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the unpacking reads little-endian words");
 
 constexpr int kPiece = 512;  // even, so that a piece starts at a chroma block
 
@@ -29,15 +33,31 @@ TQ_VECTOR_LOOP void UnpackIntBgr(const uint32_t* in, int width, uint32_t* out) {
   }
 }
 
+// Bytes B, G, R: four pixels from three little-endian words, which the
+// compiler vectorises far better than loads of single bytes three apart.
 TQ_VECTOR_LOOP void Unpack3ByteBgr(const uint8_t* in, int width, uint32_t* out) {
-  for (int x = 0; x < width; ++x) {
+  int groups = width / 4;
+  for (int i = 0; i < groups; ++i) {
+    uint32_t w0, w1, w2;  // B0 G0 R0 B1, G1 R1 B2 G2, R2 B3 G3 R3
+    memcpy(&w0, in + 12 * i, 4);
+    memcpy(&w1, in + 12 * i + 4, 4);
+    memcpy(&w2, in + 12 * i + 8, 4);
+    out[4 * i] = w0 & 0xFFFFFF;
+    out[4 * i + 1] = (w0 >> 24) | ((w1 & 0xFFFF) << 8);
+    out[4 * i + 2] = (w1 >> 16) | ((w2 & 0xFF) << 16);
+    out[4 * i + 3] = w2 >> 8;
+  }
+  for (int x = 4 * groups; x < width; ++x) {
     out[x] = in[3 * x] | (in[3 * x + 1] << 8) | (in[3 * x + 2] << 16);
   }
 }
 
+// Bytes A, B, G, R: one little-endian word, 0xRRGGBBAA.
 TQ_VECTOR_LOOP void Unpack4ByteAbgr(const uint8_t* in, int width, uint32_t* out) {
   for (int x = 0; x < width; ++x) {
-    out[x] = in[4 * x + 1] | (in[4 * x + 2] << 8) | (in[4 * x + 3] << 16);
+    uint32_t word;
+    memcpy(&word, in + 4 * x, 4);
+    out[x] = word >> 8;
   }
 }
 
