@@ -22,15 +22,10 @@ constexpr int kPiece = 512;  // even, so that a piece starts at a chroma block
 constexpr int32_t kBlockBias = (128 << 18) + (1 << 17);
 constexpr int32_t kPairBias = (128 << 17) + (1 << 16);
 
+// Int pixels are weighed where they are: TYPE_INT_BGR's with red and blue's
+// coefficients swapped.
 bool ReadInPlace(int layout) {
-  return layout == tq::kLayoutIntRgb || layout == tq::kLayoutIntArgb;
-}
-
-TQ_VECTOR_LOOP void UnpackIntBgr(const uint32_t* in, int width, uint32_t* out) {
-  for (int x = 0; x < width; ++x) {
-    uint32_t p = in[x];
-    out[x] = ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
-  }
+  return layout == tq::kLayoutIntRgb || layout == tq::kLayoutIntArgb || layout == tq::kLayoutIntBgr;
 }
 
 // Bytes B, G, R: four pixels from three little-endian words, which the
@@ -70,8 +65,9 @@ void UnpackPremultiplied(int layout, const void* pixels, int width, uint32_t* ou
   }
 }
 
-// `width` pixels of row y from column x as 0x00RRGGBB ints (bits above them
-// are ignored): in place, or unpacked into `buffer`.
+// `width` pixels of row y from column x as 0x00RRGGBB ints (0x00BBGGRR for
+// TYPE_INT_BGR; bits above them are ignored): in place, or unpacked into
+// `buffer`.
 TQ_VECTOR_LOOP const uint32_t* PieceOf(const RgbImage& image, int x, int y, int width,
                                        uint32_t* buffer) {
   ptrdiff_t start =
@@ -79,11 +75,7 @@ TQ_VECTOR_LOOP const uint32_t* PieceOf(const RgbImage& image, int x, int y, int 
   if (tq::PixelLayoutUsesInts(image.layout)) {
     const uint32_t* pixels = static_cast<const uint32_t*>(image.pixels) + start;
     if (ReadInPlace(image.layout)) return pixels;
-    if (image.layout == tq::kLayoutIntBgr) {
-      UnpackIntBgr(pixels, width, buffer);
-    } else {
-      UnpackPremultiplied(image.layout, pixels, width, buffer);
-    }
+    UnpackPremultiplied(image.layout, pixels, width, buffer);
     return buffer;
   }
   const uint8_t* pixels = static_cast<const uint8_t*>(image.pixels) + start;
@@ -97,51 +89,75 @@ TQ_VECTOR_LOOP const uint32_t* PieceOf(const RgbImage& image, int x, int y, int 
   return buffer;
 }
 
+// The coefficients of a chroma plane, or of luma, for pixels 0x00RRGGBB or,
+// when `bgr`, 0x00BBGGRR: the one of the high byte first.
+struct Weights {
+  int32_t high, green, low;
+};
+
+constexpr Weights WeightsOf(int32_t red, int32_t green, int32_t blue, bool bgr) {
+  return bgr ? Weights{blue, green, red} : Weights{red, green, blue};
+}
+
+template <bool bgr>
 TQ_VECTOR_LOOP void LumaRow(const uint32_t* row, int width, uint8_t* out) {
+  constexpr Weights k = WeightsOf(tq::kYR, tq::kYG, tq::kYB, bgr);
   for (int x = 0; x < width; ++x) {
     uint32_t p = row[x];
-    uint32_t sum = ((p >> 16) & 0xFF) * tq::kYR + ((p >> 8) & 0xFF) * tq::kYG +
-                   (p & 0xFF) * tq::kYB + tq::kLumaBias;
+    uint32_t sum = ((p >> 16) & 0xFF) * k.high + ((p >> 8) & 0xFF) * k.green + (p & 0xFF) * k.low +
+                   tq::kLumaBias;
     out[x] = static_cast<uint8_t>(sum >> 16);
   }
 }
 
-// Red and blue of up to four pixels summed in one int (each sum stays below
-// 2^10, in its own 16 bits), green apart.
-inline uint32_t RedBlue(uint32_t p) {
+// The high and low colours of up to four pixels summed in one int (each sum
+// stays below 2^10, in its own 16 bits), green apart.
+inline uint32_t HighLow(uint32_t p) {
   return p & 0xFF00FF;
 }
 inline uint32_t Green(uint32_t p) {
   return (p >> 8) & 0xFF;
 }
 
-inline uint8_t WeighBlock(int32_t kr, int32_t kg, int32_t kb, uint32_t redBlue, uint32_t green,
-                          int32_t bias, int shift) {
-  int32_t sum = static_cast<int32_t>(redBlue >> 16) * kr + static_cast<int32_t>(green) * kg +
-                static_cast<int32_t>(redBlue & 0xFFFF) * kb + bias;
+inline uint8_t WeighBlock(const Weights& k, uint32_t highLow, uint32_t green, int32_t bias,
+                          int shift) {
+  int32_t sum = static_cast<int32_t>(highLow >> 16) * k.high +
+                static_cast<int32_t>(green) * k.green +
+                static_cast<int32_t>(highLow & 0xFFFF) * k.low + bias;
   return static_cast<uint8_t>(sum >> shift);
 }
 
+template <bool bgr>
 TQ_VECTOR_LOOP void ChromaOfRowPair(const uint32_t* row0, const uint32_t* row1, int blocks,
                                     uint8_t* u, uint8_t* v) {
+  constexpr Weights ku = WeightsOf(tq::kUR, tq::kUG, tq::kUB, bgr);
+  constexpr Weights kv = WeightsOf(tq::kVR, tq::kVG, tq::kVB, bgr);
   for (int cx = 0; cx < blocks; ++cx) {
     uint32_t a = row0[2 * cx], b = row0[2 * cx + 1], c = row1[2 * cx], d = row1[2 * cx + 1];
-    uint32_t redBlue = RedBlue(a) + RedBlue(b) + RedBlue(c) + RedBlue(d);
+    uint32_t highLow = HighLow(a) + HighLow(b) + HighLow(c) + HighLow(d);
     uint32_t green = Green(a) + Green(b) + Green(c) + Green(d);
-    u[cx] = WeighBlock(tq::kUR, tq::kUG, tq::kUB, redBlue, green, kBlockBias, 18);
-    v[cx] = WeighBlock(tq::kVR, tq::kVG, tq::kVB, redBlue, green, kBlockBias, 18);
+    u[cx] = WeighBlock(ku, highLow, green, kBlockBias, 18);
+    v[cx] = WeighBlock(kv, highLow, green, kBlockBias, 18);
   }
 }
 
 // The last row of an odd height: blocks of two pixels.
+template <bool bgr>
 TQ_VECTOR_LOOP void ChromaOfLastRow(const uint32_t* row, int blocks, uint8_t* u, uint8_t* v) {
+  constexpr Weights ku = WeightsOf(tq::kUR, tq::kUG, tq::kUB, bgr);
+  constexpr Weights kv = WeightsOf(tq::kVR, tq::kVG, tq::kVB, bgr);
   for (int cx = 0; cx < blocks; ++cx) {
     uint32_t a = row[2 * cx], b = row[2 * cx + 1];
-    uint32_t redBlue = RedBlue(a) + RedBlue(b);
+    uint32_t highLow = HighLow(a) + HighLow(b);
     uint32_t green = Green(a) + Green(b);
-    u[cx] = WeighBlock(tq::kUR, tq::kUG, tq::kUB, redBlue, green, kPairBias, 17);
-    v[cx] = WeighBlock(tq::kVR, tq::kVG, tq::kVB, redBlue, green, kPairBias, 17);
+    u[cx] = WeighBlock(ku, highLow, green, kPairBias, 17);
+    v[cx] = WeighBlock(kv, highLow, green, kPairBias, 17);
   }
+}
+
+// A pixel as 0x00RRGGBB for the scalar edge.
+inline uint32_t EdgePixel(uint32_t p, bool bgr) {
+  return bgr ? tq::ReadIntPixel(tq::kLayoutIntBgr, p) : p;
 }
 
 // The block of the last column of an odd width: `count` pixels, a and b.
@@ -155,6 +171,7 @@ void StoreEdgeChroma(uint32_t a, uint32_t b, int count, uint8_t* u, uint8_t* v) 
 
 // Rows y and y + 1 (y alone when `pair` is false), from column x on, `width`
 // pixels; x is even.
+template <bool bgr>
 TQ_VECTOR_LOOP void ConvertPiece(const RgbImage& image, const I420Planes& planes, int x, int y,
                                  int width, bool pair) {
   uint32_t buffers[2][kPiece];
@@ -162,26 +179,38 @@ TQ_VECTOR_LOOP void ConvertPiece(const RgbImage& image, const I420Planes& planes
   const uint32_t* row0 = PieceOf(image, x, y, width, buffers[0]);
   uint8_t* u = planes.u + (y / 2) * planes.chromaStride + x / 2;
   uint8_t* v = planes.v + (y / 2) * planes.chromaStride + x / 2;
-  LumaRow(row0, width, planes.y + y * planes.yStride + x);
+  LumaRow<bgr>(row0, width, planes.y + y * planes.yStride + x);
   if (!pair) {
-    ChromaOfLastRow(row0, blocks, u, v);
-    if (width % 2 != 0) StoreEdgeChroma(row0[width - 1], 0, 1, u + blocks, v + blocks);
+    ChromaOfLastRow<bgr>(row0, blocks, u, v);
+    if (width % 2 != 0) {
+      StoreEdgeChroma(EdgePixel(row0[width - 1], bgr), 0, 1, u + blocks, v + blocks);
+    }
     return;
   }
   const uint32_t* row1 = PieceOf(image, x, y + 1, width, buffers[1]);
-  LumaRow(row1, width, planes.y + (y + 1) * planes.yStride + x);
-  ChromaOfRowPair(row0, row1, blocks, u, v);
+  LumaRow<bgr>(row1, width, planes.y + (y + 1) * planes.yStride + x);
+  ChromaOfRowPair<bgr>(row0, row1, blocks, u, v);
   if (width % 2 != 0) {
-    StoreEdgeChroma(row0[width - 1], row1[width - 1], 2, u + blocks, v + blocks);
+    StoreEdgeChroma(EdgePixel(row0[width - 1], bgr), EdgePixel(row1[width - 1], bgr), 2, u + blocks,
+                    v + blocks);
+  }
+}
+
+template <bool bgr>
+TQ_VECTOR_LOOP void ConvertRowsOf(const RgbImage& image, const I420Planes& planes) {
+  for (int y = 0; y < image.height; y += 2) {
+    for (int x = 0; x < image.width; x += kPiece) {
+      int width = image.width - x < kPiece ? image.width - x : kPiece;
+      ConvertPiece<bgr>(image, planes, x, y, width, y + 1 < image.height);
+    }
   }
 }
 
 TQ_VECTOR_LOOP void ConvertRows(const RgbImage& image, const I420Planes& planes) {
-  for (int y = 0; y < image.height; y += 2) {
-    for (int x = 0; x < image.width; x += kPiece) {
-      int width = image.width - x < kPiece ? image.width - x : kPiece;
-      ConvertPiece(image, planes, x, y, width, y + 1 < image.height);
-    }
+  if (image.layout == tq::kLayoutIntBgr) {
+    ConvertRowsOf<true>(image, planes);
+  } else {
+    ConvertRowsOf<false>(image, planes);
   }
 }
 
