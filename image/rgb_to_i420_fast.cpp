@@ -1,8 +1,8 @@
-// Two rows at a time, in pieces of kPiece pixels: each piece is read as
-// 0x00RRGGBB ints (in place for TYPE_INT_RGB and TYPE_INT_ARGB, unpacked into
-// a small buffer that stays in the L1 cache otherwise), then luma and chroma
-// are computed in loops of one shape each, which the compiler turns into
-// vector code. The arithmetic is that of yuv_formulas.h, regrouped: a block's
+// Two rows at a time, in pieces of kPiece pixels: each piece is read in place
+// (TYPE_INT_RGB, TYPE_INT_ARGB, TYPE_INT_BGR, TYPE_4BYTE_ABGR) or unpacked
+// into 0x00RRGGBB ints in a small buffer that stays in the L1 cache, then
+// luma and chroma are computed in loops of one shape each, which the
+// compiler turns into vector code. The arithmetic is that of yuv_formulas.h, regrouped: a block's
 // colours are summed before they are weighed.
 #include <string.h>
 
@@ -22,10 +22,26 @@ constexpr int kPiece = 512;  // even, so that a piece starts at a chroma block
 constexpr int32_t kBlockBias = (128 << 18) + (1 << 17);
 constexpr int32_t kPairBias = (128 << 17) + (1 << 16);
 
-// Int pixels are weighed where they are: TYPE_INT_BGR's with red and blue's
-// coefficients swapped.
+// How the loops read a pixel: an int 0x??RRGGBB, an int 0x00BBGGRR (weighed
+// with red's and blue's coefficients swapped), or bytes A, B, G, R (one
+// little-endian word 0xRRGGBBAA, shifted).
+enum PixelOrder { kIntRgb, kIntBgr, kBytesAbgr };
+
+// Pixels the loops read where they are; the others are unpacked into int
+// 0x00RRGGBB first.
 bool ReadInPlace(int layout) {
-  return layout == tq::kLayoutIntRgb || layout == tq::kLayoutIntArgb || layout == tq::kLayoutIntBgr;
+  return layout == tq::kLayoutIntRgb || layout == tq::kLayoutIntArgb ||
+         layout == tq::kLayoutIntBgr || layout == tq::kLayout4ByteAbgr;
+}
+
+template <int order>
+TQ_VECTOR_LOOP uint32_t Load(const void* row, int x) {
+  if (order == kBytesAbgr) {
+    uint32_t word;
+    memcpy(&word, static_cast<const uint8_t*>(row) + 4 * x, 4);
+    return word >> 8;
+  }
+  return static_cast<const uint32_t*>(row)[x];
 }
 
 // Bytes B, G, R: four pixels from three little-endian words, which the
@@ -47,15 +63,6 @@ TQ_VECTOR_LOOP void Unpack3ByteBgr(const uint8_t* in, int width, uint32_t* out) 
   }
 }
 
-// Bytes A, B, G, R: one little-endian word, 0xRRGGBBAA.
-TQ_VECTOR_LOOP void Unpack4ByteAbgr(const uint8_t* in, int width, uint32_t* out) {
-  for (int x = 0; x < width; ++x) {
-    uint32_t word;
-    memcpy(&word, in + 4 * x, 4);
-    out[x] = word >> 8;
-  }
-}
-
 // Premultiplied pixels are divided by their alpha one at a time.
 void UnpackPremultiplied(int layout, const void* pixels, int width, uint32_t* out) {
   for (int x = 0; x < width; ++x) {
@@ -65,11 +72,9 @@ void UnpackPremultiplied(int layout, const void* pixels, int width, uint32_t* ou
   }
 }
 
-// `width` pixels of row y from column x as 0x00RRGGBB ints (0x00BBGGRR for
-// TYPE_INT_BGR; bits above them are ignored): in place, or unpacked into
-// `buffer`.
-TQ_VECTOR_LOOP const uint32_t* PieceOf(const RgbImage& image, int x, int y, int width,
-                                       uint32_t* buffer) {
+// `width` pixels of row y from column x: in place, or unpacked into `buffer`.
+TQ_VECTOR_LOOP const void* PieceOf(const RgbImage& image, int x, int y, int width,
+                                   uint32_t* buffer) {
   ptrdiff_t start =
       y * image.stride + static_cast<ptrdiff_t>(x) * tq::PixelLayoutElements(image.layout);
   if (tq::PixelLayoutUsesInts(image.layout)) {
@@ -79,10 +84,9 @@ TQ_VECTOR_LOOP const uint32_t* PieceOf(const RgbImage& image, int x, int y, int 
     return buffer;
   }
   const uint8_t* pixels = static_cast<const uint8_t*>(image.pixels) + start;
+  if (ReadInPlace(image.layout)) return pixels;
   if (image.layout == tq::kLayout3ByteBgr) {
     Unpack3ByteBgr(pixels, width, buffer);
-  } else if (image.layout == tq::kLayout4ByteAbgr) {
-    Unpack4ByteAbgr(pixels, width, buffer);
   } else {
     UnpackPremultiplied(image.layout, pixels, width, buffer);
   }
@@ -99,11 +103,11 @@ constexpr Weights WeightsOf(int32_t red, int32_t green, int32_t blue, bool bgr) 
   return bgr ? Weights{blue, green, red} : Weights{red, green, blue};
 }
 
-template <bool bgr>
-TQ_VECTOR_LOOP void LumaRow(const uint32_t* row, int width, uint8_t* out) {
-  constexpr Weights k = WeightsOf(tq::kYR, tq::kYG, tq::kYB, bgr);
+template <int order>
+TQ_VECTOR_LOOP void LumaRow(const void* row, int width, uint8_t* out) {
+  constexpr Weights k = WeightsOf(tq::kYR, tq::kYG, tq::kYB, order == kIntBgr);
   for (int x = 0; x < width; ++x) {
-    uint32_t p = row[x];
+    uint32_t p = Load<order>(row, x);
     uint32_t sum = ((p >> 16) & 0xFF) * k.high + ((p >> 8) & 0xFF) * k.green + (p & 0xFF) * k.low +
                    tq::kLumaBias;
     out[x] = static_cast<uint8_t>(sum >> 16);
@@ -127,13 +131,14 @@ inline uint8_t WeighBlock(const Weights& k, uint32_t highLow, uint32_t green, in
   return static_cast<uint8_t>(sum >> shift);
 }
 
-template <bool bgr>
-TQ_VECTOR_LOOP void ChromaOfRowPair(const uint32_t* row0, const uint32_t* row1, int blocks,
-                                    uint8_t* u, uint8_t* v) {
-  constexpr Weights ku = WeightsOf(tq::kUR, tq::kUG, tq::kUB, bgr);
-  constexpr Weights kv = WeightsOf(tq::kVR, tq::kVG, tq::kVB, bgr);
+template <int order>
+TQ_VECTOR_LOOP void ChromaOfRowPair(const void* row0, const void* row1, int blocks, uint8_t* u,
+                                    uint8_t* v) {
+  constexpr Weights ku = WeightsOf(tq::kUR, tq::kUG, tq::kUB, order == kIntBgr);
+  constexpr Weights kv = WeightsOf(tq::kVR, tq::kVG, tq::kVB, order == kIntBgr);
   for (int cx = 0; cx < blocks; ++cx) {
-    uint32_t a = row0[2 * cx], b = row0[2 * cx + 1], c = row1[2 * cx], d = row1[2 * cx + 1];
+    uint32_t a = Load<order>(row0, 2 * cx), b = Load<order>(row0, 2 * cx + 1);
+    uint32_t c = Load<order>(row1, 2 * cx), d = Load<order>(row1, 2 * cx + 1);
     uint32_t highLow = HighLow(a) + HighLow(b) + HighLow(c) + HighLow(d);
     uint32_t green = Green(a) + Green(b) + Green(c) + Green(d);
     u[cx] = WeighBlock(ku, highLow, green, kBlockBias, 18);
@@ -142,12 +147,12 @@ TQ_VECTOR_LOOP void ChromaOfRowPair(const uint32_t* row0, const uint32_t* row1, 
 }
 
 // The last row of an odd height: blocks of two pixels.
-template <bool bgr>
-TQ_VECTOR_LOOP void ChromaOfLastRow(const uint32_t* row, int blocks, uint8_t* u, uint8_t* v) {
-  constexpr Weights ku = WeightsOf(tq::kUR, tq::kUG, tq::kUB, bgr);
-  constexpr Weights kv = WeightsOf(tq::kVR, tq::kVG, tq::kVB, bgr);
+template <int order>
+TQ_VECTOR_LOOP void ChromaOfLastRow(const void* row, int blocks, uint8_t* u, uint8_t* v) {
+  constexpr Weights ku = WeightsOf(tq::kUR, tq::kUG, tq::kUB, order == kIntBgr);
+  constexpr Weights kv = WeightsOf(tq::kVR, tq::kVG, tq::kVB, order == kIntBgr);
   for (int cx = 0; cx < blocks; ++cx) {
-    uint32_t a = row[2 * cx], b = row[2 * cx + 1];
+    uint32_t a = Load<order>(row, 2 * cx), b = Load<order>(row, 2 * cx + 1);
     uint32_t highLow = HighLow(a) + HighLow(b);
     uint32_t green = Green(a) + Green(b);
     u[cx] = WeighBlock(ku, highLow, green, kPairBias, 17);
@@ -155,9 +160,11 @@ TQ_VECTOR_LOOP void ChromaOfLastRow(const uint32_t* row, int blocks, uint8_t* u,
   }
 }
 
-// A pixel as 0x00RRGGBB for the scalar edge.
-inline uint32_t EdgePixel(uint32_t p, bool bgr) {
-  return bgr ? tq::ReadIntPixel(tq::kLayoutIntBgr, p) : p;
+// Pixel x as 0x00RRGGBB for the scalar edge.
+template <int order>
+uint32_t EdgePixel(const void* row, int x) {
+  uint32_t p = Load<order>(row, x);
+  return order == kIntBgr ? tq::ReadIntPixel(tq::kLayoutIntBgr, p) : p;
 }
 
 // The block of the last column of an odd width: `count` pixels, a and b.
@@ -171,46 +178,48 @@ void StoreEdgeChroma(uint32_t a, uint32_t b, int count, uint8_t* u, uint8_t* v) 
 
 // Rows y and y + 1 (y alone when `pair` is false), from column x on, `width`
 // pixels; x is even.
-template <bool bgr>
+template <int order>
 TQ_VECTOR_LOOP void ConvertPiece(const RgbImage& image, const I420Planes& planes, int x, int y,
                                  int width, bool pair) {
   uint32_t buffers[2][kPiece];
   int blocks = width / 2;
-  const uint32_t* row0 = PieceOf(image, x, y, width, buffers[0]);
+  const void* row0 = PieceOf(image, x, y, width, buffers[0]);
   uint8_t* u = planes.u + (y / 2) * planes.chromaStride + x / 2;
   uint8_t* v = planes.v + (y / 2) * planes.chromaStride + x / 2;
-  LumaRow<bgr>(row0, width, planes.y + y * planes.yStride + x);
+  LumaRow<order>(row0, width, planes.y + y * planes.yStride + x);
   if (!pair) {
-    ChromaOfLastRow<bgr>(row0, blocks, u, v);
+    ChromaOfLastRow<order>(row0, blocks, u, v);
     if (width % 2 != 0) {
-      StoreEdgeChroma(EdgePixel(row0[width - 1], bgr), 0, 1, u + blocks, v + blocks);
+      StoreEdgeChroma(EdgePixel<order>(row0, width - 1), 0, 1, u + blocks, v + blocks);
     }
     return;
   }
-  const uint32_t* row1 = PieceOf(image, x, y + 1, width, buffers[1]);
-  LumaRow<bgr>(row1, width, planes.y + (y + 1) * planes.yStride + x);
-  ChromaOfRowPair<bgr>(row0, row1, blocks, u, v);
+  const void* row1 = PieceOf(image, x, y + 1, width, buffers[1]);
+  LumaRow<order>(row1, width, planes.y + (y + 1) * planes.yStride + x);
+  ChromaOfRowPair<order>(row0, row1, blocks, u, v);
   if (width % 2 != 0) {
-    StoreEdgeChroma(EdgePixel(row0[width - 1], bgr), EdgePixel(row1[width - 1], bgr), 2, u + blocks,
-                    v + blocks);
+    StoreEdgeChroma(EdgePixel<order>(row0, width - 1), EdgePixel<order>(row1, width - 1), 2,
+                    u + blocks, v + blocks);
   }
 }
 
-template <bool bgr>
+template <int order>
 TQ_VECTOR_LOOP void ConvertRowsOf(const RgbImage& image, const I420Planes& planes) {
   for (int y = 0; y < image.height; y += 2) {
     for (int x = 0; x < image.width; x += kPiece) {
       int width = image.width - x < kPiece ? image.width - x : kPiece;
-      ConvertPiece<bgr>(image, planes, x, y, width, y + 1 < image.height);
+      ConvertPiece<order>(image, planes, x, y, width, y + 1 < image.height);
     }
   }
 }
 
 TQ_VECTOR_LOOP void ConvertRows(const RgbImage& image, const I420Planes& planes) {
   if (image.layout == tq::kLayoutIntBgr) {
-    ConvertRowsOf<true>(image, planes);
+    ConvertRowsOf<kIntBgr>(image, planes);
+  } else if (image.layout == tq::kLayout4ByteAbgr) {
+    ConvertRowsOf<kBytesAbgr>(image, planes);
   } else {
-    ConvertRowsOf<false>(image, planes);
+    ConvertRowsOf<kIntRgb>(image, planes);
   }
 }
 
