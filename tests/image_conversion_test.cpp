@@ -49,9 +49,10 @@ std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
 }
 
 // An image of a layout with its rows `stride` elements apart, starting at
-// element `offset` of a buffer that has spare elements around it.
+// element `offset` of a buffer that ends with its last pixel, so that the
+// sanitizer build catches a read past it.
 struct TestImage {
-  std::vector<uint32_t> storage;
+  std::vector<uint8_t> storage;
   RgbImage image;
 };
 
@@ -59,14 +60,11 @@ TestImage MakeImage(int layout, int width, int height, int extraStride, int offs
   TestImage made;
   int elements = tq::PixelLayoutElements(layout);
   ptrdiff_t stride = static_cast<ptrdiff_t>(width) * elements + extraStride;
-  size_t count = static_cast<size_t>(offset + stride * height + 7);
+  size_t count = static_cast<size_t>(offset + stride * (height - 1) + width * elements);
   int elementBytes = tq::PixelLayoutUsesInts(layout) ? 4 : 1;
-  std::vector<uint8_t> bytes = RandomBytes(count * elementBytes, seed);
-  made.storage.resize((bytes.size() + 3) / 4);
-  memcpy(made.storage.data(), bytes.data(), bytes.size());
-  const uint8_t* base = reinterpret_cast<const uint8_t*>(made.storage.data());
-  made.image = {base + static_cast<ptrdiff_t>(offset) * elementBytes, stride, layout, width,
-                height};
+  made.storage = RandomBytes(count * elementBytes, seed);  // new[] aligns it for ints
+  made.image = {made.storage.data() + static_cast<ptrdiff_t>(offset) * elementBytes, stride, layout,
+                width, height};
   return made;
 }
 
