@@ -93,3 +93,37 @@ extern "C" jint CopyIntArrayPrefix(JNIEnv* env, jclass cls, jintArray array, jin
   if (available > 0) env->GetIntArrayRegion(array, 0, available, destination);
   return available > 0 ? available : 0;
 }
+
+namespace {
+
+bool IsArrayOf(JNIEnv* env, jobject object, const char* descriptor) {
+  jclass arrayClass = env->FindClass(descriptor);
+  if (arrayClass == nullptr) return false;  // an exception is pending
+  bool instance = env->IsInstanceOf(object, arrayClass) == JNI_TRUE;
+  env->DeleteLocalRef(arrayClass);
+  return instance;
+}
+
+}  // namespace
+
+extern "C" int PrimitiveArrayType(JNIEnv* env, jclass, jobject object) {
+  // IsInstanceOf holds for a null reference: look at it first.
+  if (env->IsSameObject(object, nullptr)) return 0;
+  if (IsArrayOf(env, object, "[B")) return 'B';
+  if (!JavaExceptionPending(env) && IsArrayOf(env, object, "[I")) return 'I';
+  return 0;
+}
+
+extern "C" int SameJavaObject(JNIEnv* env, jclass, jobject first, jobject second) {
+  return env->IsSameObject(first, second) == JNI_TRUE;
+}
+
+extern "C" void* PinCritical(JNIEnv* env, jclass, jarray array) {
+  if (array == nullptr) return nullptr;
+  return env->GetPrimitiveArrayCritical(array, nullptr);
+}
+
+extern "C" void UnpinCritical(JNIEnv* env, jclass, jarray array, void* view, jint mode) {
+  if (array == nullptr || view == nullptr) return;
+  env->ReleasePrimitiveArrayCritical(array, view, mode);
+}

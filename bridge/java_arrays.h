@@ -51,6 +51,23 @@ jint InnerArrayLength(JNIEnv* env, jclass cls, jobjectArray arrays, jint index);
 // pinning it; elements the array lacks become 0. Returns how many existed.
 jint CopyIntArrayPrefix(JNIEnv* env, jclass cls, jintArray array, jint* destination, jint count);
 
+// The element type of a primitive array: 'B' for byte[], 'I' for int[], 0
+// for a null reference or any other object. A caller that takes either
+// learns the element size from it before pinning.
+int PrimitiveArrayType(JNIEnv* env, jclass cls, jobject object);
+
+// True when both references name the same object (both null included), e.g.
+// an input array handed in again as the output.
+int SameJavaObject(JNIEnv* env, jclass cls, jobject first, jobject second);
+
+// A direct view of a primitive array's elements (GetPrimitiveArrayCritical),
+// for large pictures that a copy would cost time for; null for a null
+// reference or when the JVM refuses. No other JNI call may come until it is
+// given back with UnpinCritical: JNI_ABORT for views that were only read, 0
+// for views written.
+void* PinCritical(JNIEnv* env, jclass cls, jarray array);
+void UnpinCritical(JNIEnv* env, jclass cls, jarray array, void* view, jint mode);
+
 #ifdef __cplusplus
 }
 #endif

@@ -48,4 +48,13 @@ jbyteArray ScopedOutputArray::Return(jobject returnCallbackRef) {
   return ReturnData(env_, cls_, returnCallbackRef, view, array_);
 }
 
+ScopedCriticalArray::ScopedCriticalArray(JNIEnv* env, jclass cls, jarray array, Use use)
+    : env_(env), cls_(cls), array_(array), use_(use) {
+  view_ = PinCritical(env, cls, array);
+}
+
+ScopedCriticalArray::~ScopedCriticalArray() {
+  UnpinCritical(env_, cls_, array_, view_, use_ == kWrite ? 0 : JNI_ABORT);
+}
+
 }  // namespace tq

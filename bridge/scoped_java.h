@@ -75,6 +75,26 @@ class ScopedOutputArray : NotCopied {
   jbyte* view_;
 };
 
+// A direct view of a primitive array's elements (PinCritical), given back
+// with UnpinCritical: with copy-back when the guard was made for writing,
+// JNI_ABORT otherwise. No other JNI call may come while it is held.
+class ScopedCriticalArray : NotCopied {
+ public:
+  enum Use { kRead, kWrite };
+  ScopedCriticalArray(JNIEnv* env, jclass cls, jarray array, Use use);
+  ~ScopedCriticalArray();
+
+  // Null for a null array or when the JVM refused.
+  void* get() const { return view_; }
+
+ private:
+  JNIEnv* env_;
+  jclass cls_;
+  jarray array_;
+  Use use_;
+  void* view_;
+};
+
 }  // namespace tq
 
 #endif

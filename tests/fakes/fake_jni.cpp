@@ -53,6 +53,11 @@ void Enter(FakeJvm& jvm, const std::string& call, bool allowedWithException = fa
   if (!allowedWithException && !jvm.pendingException.empty()) {
     jvm.violations.push_back(call + " with " + jvm.pendingException + " pending");
   }
+  // Inside a critical region only further critical pins and releases are allowed.
+  bool critical = call.find("PrimitiveArrayCritical") != std::string::npos;
+  if (jvm.criticalViews > 0 && !critical) {
+    jvm.violations.push_back(call + " inside a critical region");
+  }
 }
 
 void Violation(FakeJvm& jvm, const std::string& what) {
@@ -254,6 +259,56 @@ void JNICALL ReleaseIntArrayElements(JNIEnv* env, jintArray array, jint* view, j
   Unpin<jint>(FakeJvm::From(env), "ReleaseIntArrayElements", array, view, mode);
 }
 
+// A view of any primitive array, logged with the element type in front.
+void* JNICALL GetPrimitiveArrayCritical(JNIEnv* env, jarray array, jboolean* isCopy) {
+  FakeJvm& jvm = FakeJvm::From(env);
+  void* view = nullptr;
+  Object* object = reinterpret_cast<Object*>(array);
+  if (dynamic_cast<IntArray*>(object) != nullptr) {
+    view = Pin<jint>(jvm, "GetPrimitiveArrayCritical", array, isCopy);
+  } else {
+    view = Pin<jbyte>(jvm, "GetPrimitiveArrayCritical", array, isCopy);
+  }
+  if (view != nullptr) ++jvm.criticalViews;
+  return view;
+}
+
+void JNICALL ReleasePrimitiveArrayCritical(JNIEnv* env, jarray array, void* view, jint mode) {
+  FakeJvm& jvm = FakeJvm::From(env);
+  size_t released = jvm.views.size();
+  if (dynamic_cast<IntArray*>(reinterpret_cast<Object*>(array)) != nullptr) {
+    Unpin<jint>(jvm, "ReleasePrimitiveArrayCritical", array, view, mode);
+  } else {
+    Unpin<jbyte>(jvm, "ReleasePrimitiveArrayCritical", array, view, mode);
+  }
+  if (jvm.views.size() < released) --jvm.criticalViews;
+}
+
+// Array classes by descriptor ("[B", "[I"); any other name is not found.
+jclass JNICALL FindClass(JNIEnv* env, const char* name) {
+  FakeJvm& jvm = FakeJvm::From(env);
+  Enter(jvm, std::string("FindClass ") + name);
+  Class* found = jvm.ArrayClass(name);
+  if (found == nullptr) jvm.pendingException = "java/lang/NoClassDefFoundError";
+  return reinterpret_cast<jclass>(found);
+}
+
+// As in JNI, a null reference is an instance of every class.
+jboolean JNICALL IsInstanceOf(JNIEnv* env, jobject object, jclass cls) {
+  FakeJvm& jvm = FakeJvm::From(env);
+  Enter(jvm, "IsInstanceOf " + NameOf(object) + " " + NameOf(cls));
+  Object* target = reinterpret_cast<Object*>(object);
+  Class* type = As<Class>(cls);
+  if (type == nullptr) {
+    Violation(jvm, "IsInstanceOf with a null class");
+    return JNI_FALSE;
+  }
+  if (target == nullptr) return JNI_TRUE;
+  if (type->name == "[B") return dynamic_cast<ByteArray*>(target) != nullptr;
+  if (type->name == "[I") return dynamic_cast<IntArray*>(target) != nullptr;
+  return target->cls == type;
+}
+
 jboolean JNICALL IsSameObject(JNIEnv* env, jobject a, jobject b) {
   Enter(FakeJvm::From(env), "IsSameObject " + NameOf(a) + " " + NameOf(b));
   return a == b ? JNI_TRUE : JNI_FALSE;
@@ -343,6 +398,10 @@ void FillFunctionTable(JNINativeInterface_* table) {
   table->ReleaseByteArrayElements = ReleaseByteArrayElements;
   table->GetIntArrayElements = GetIntArrayElements;
   table->ReleaseIntArrayElements = ReleaseIntArrayElements;
+  table->GetPrimitiveArrayCritical = GetPrimitiveArrayCritical;
+  table->ReleasePrimitiveArrayCritical = ReleasePrimitiveArrayCritical;
+  table->FindClass = FindClass;
+  table->IsInstanceOf = IsInstanceOf;
   table->IsSameObject = IsSameObject;
   table->GetArrayLength = GetArrayLength;
   table->GetObjectArrayElement = GetObjectArrayElement;
@@ -426,6 +485,13 @@ String* FakeJvm::NewString(const std::string& utf, const std::string& name) {
   string->utf = utf;
   string->name = name;
   return string;
+}
+
+Class* FakeJvm::ArrayClass(const std::string& descriptor) {
+  if (descriptor != "[B" && descriptor != "[I") return nullptr;
+  Class*& cls = arrayClasses_[descriptor];
+  if (cls == nullptr) cls = NewClass(descriptor);
+  return cls;
 }
 
 std::vector<std::string> FakeJvm::CallsStartingWith(const std::string& prefix) const {

@@ -133,6 +133,14 @@ class FakeJvm {
   // with an exception pending, unknown views, out-of-range indices).
   std::vector<std::string> violations;
 
+  // Critical views (GetPrimitiveArrayCritical) handed out and not yet given
+  // back; any other JNI call meanwhile is a violation.
+  int criticalViews = 0;
+
+  // The class of byte[] ("[B") or int[] ("[I"), as FindClass gives it; null
+  // for other names.
+  Class* ArrayClass(const std::string& descriptor);
+
   // The pending exception's class name, or empty.
   std::string pendingException;
 
@@ -166,6 +174,7 @@ class FakeJvm {
   JNINativeInterface_ table_;
   std::vector<std::unique_ptr<Object>> objects_;
   Class* native_;
+  std::map<std::string, Class*> arrayClasses_;
 };
 
 }  // namespace fakejni

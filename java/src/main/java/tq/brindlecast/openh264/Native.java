@@ -328,4 +328,55 @@ public final class Native {
       // A failing listener must not disturb the native call that reported.
     }
   }
+
+  /**
+   * Converts RGB pixels as a {@code BufferedImage} raster holds them into a packed I420 picture
+   * (BT.601, limited range): luma for each pixel, then U and V for each 2x2 block, of the pixels a
+   * block has at an odd right or bottom edge.
+   *
+   * @param pixels the raster's array: {@code int[]} for the layouts 1 to 4, {@code byte[]} for 5
+   *     to 7
+   * @param pixelOffset the element of the first pixel
+   * @param scanlineStride the elements from one row to the next, at least {@code width} times the
+   *     elements of a pixel (1 for the int layouts, 3 or 4 for the byte layouts)
+   * @param pixelLayout the {@code BufferedImage} type the array is laid out as: 1 {@code
+   *     TYPE_INT_RGB}, 2 {@code TYPE_INT_ARGB}, 3 {@code TYPE_INT_ARGB_PRE}, 4 {@code TYPE_INT_BGR},
+   *     5 {@code TYPE_3BYTE_BGR}, 6 {@code TYPE_4BYTE_ABGR}, 7 {@code TYPE_4BYTE_ABGR_PRE}; alpha is
+   *     ignored, premultiplied colour is divided by it first as {@code getRGB} does
+   * @param width the width in pixels, at least 1
+   * @param height the height in pixels, at least 1
+   * @param i420 the array the picture is written to: Y, then U and V of {@code ((width + 1) / 2) *
+   *     ((height + 1) / 2)} bytes each
+   * @param i420Offset where in {@code i420} the picture starts
+   * @return 0, or -1 when an argument is out of range, an array is null, too short or of the wrong
+   *     type, or both arrays are the same; nothing is written then
+   */
+  public static native int OpenH264TQConvertToI420(Object pixels, int pixelOffset,
+      int scanlineStride, int pixelLayout, int width, int height, byte[] i420, int i420Offset);
+
+  /**
+   * Converts an I420 picture into RGB pixels {@code 0x00RRGGBB}, the raster of a {@code
+   * TYPE_INT_RGB} image; each chroma sample covers its 2x2 block, and values outside 0 to 255 are
+   * clipped.
+   *
+   * @param planes the array holding the three planes
+   * @param yOffset where the Y plane starts
+   * @param yStride the bytes from one Y row to the next, at least {@code width}
+   * @param uOffset where the U plane starts
+   * @param vOffset where the V plane starts
+   * @param chromaStride the bytes from one U or V row to the next, at least {@code (width + 1) /
+   *     2}
+   * @param width the width in pixels, at least 1
+   * @param height the height in pixels, at least 1
+   * @param matrix the colour matrix, as H.264's {@code matrix_coefficients}: 1 BT.709, 6 BT.601
+   * @param fullRange 0 for limited range (luma 16 to 235), 1 for full range (0 to 255)
+   * @param rgb the array the pixels are written to
+   * @param rgbOffset where in {@code rgb} the first pixel goes
+   * @param rgbStride the ints from one row of pixels to the next, at least {@code width}
+   * @return 0, or -1 when an argument is out of range or an array is null or too short; nothing is
+   *     written then
+   */
+  public static native int OpenH264TQConvertI420ToRgb(byte[] planes, int yOffset, int yStride,
+      int uOffset, int vOffset, int chromaStride, int width, int height, int matrix,
+      int fullRange, int[] rgb, int rgbOffset, int rgbStride);
 }
