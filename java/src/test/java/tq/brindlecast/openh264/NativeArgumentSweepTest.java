@@ -66,7 +66,9 @@ class NativeArgumentSweepTest {
             new Sweep(
                 List.of("OpenH264TQLibraryLoad", "OpenH264TQLibraryRelease",
                     "OpenH264TQLibraryFile"),
-                this::openH264Library));
+                this::openH264Library),
+            new Sweep(List.of("OpenH264TQConvertToI420", "OpenH264TQConvertI420ToRgb"),
+                this::conversions));
     Set<String> natives =
         Arrays.stream(Native.class.getDeclaredMethods())
             .filter(m -> Modifier.isNative(m.getModifiers()))
@@ -286,6 +288,71 @@ class NativeArgumentSweepTest {
       assertEquals(release, Native.OpenH264TQLibraryRelease());
       assertEquals(file, Native.OpenH264TQLibraryFile());
     }
+  }
+
+  /** A 4x2 picture: 8 luma and 2 + 2 chroma bytes. */
+  private static final int I420_BYTES = 12;
+
+  private void conversions(long unusedEncoder, long unusedDecoder) {
+    int[] rgb = new int[8];
+    byte[] bgr = new byte[24];
+    // pixels, offset, stride, layout, width, height, output, output offset: refused ones
+    Object[][] toI420 = {
+      {null, 0, 4, 1, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 4, 1, 4, 2, null, 0},
+      {bgr, 0, 12, 1, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 4, 5, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 4, 99, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 3, 1, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 1, 4, 1, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, -1, 4, 1, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 4, 1, 0, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 4, 1, 4, Integer.MAX_VALUE, new byte[I420_BYTES], 0},
+      {rgb, 0, Integer.MAX_VALUE, 1, 4, 2, new byte[I420_BYTES], 0},
+      {rgb, 0, 4, 1, 4, 2, new byte[I420_BYTES], 1},
+      {rgb, 0, 4, 1, 4, 2, new byte[I420_BYTES - 1], 0},
+    };
+    for (Object[] c : toI420) {
+      byte[] out = (byte[]) c[6];
+      if (out != null) {
+        Arrays.fill(out, (byte) 0x5A);
+      }
+      assertEquals(-1, Native.OpenH264TQConvertToI420(c[0], (int) c[1], (int) c[2], (int) c[3],
+          (int) c[4], (int) c[5], out, (int) c[7]), Arrays.toString(c));
+      for (int i = 0; out != null && i < out.length; i++) {
+        assertEquals((byte) 0x5A, out[i], Arrays.toString(c) + ": byte " + i + " was written");
+      }
+    }
+    byte[] i420 = new byte[I420_BYTES];
+    assertEquals(0, Native.OpenH264TQConvertToI420(rgb, 0, 4, 1, 4, 2, i420, 0));
+    assertEquals(16, i420[0], "black is luma 16");
+    // planes, y offset, y stride, u offset, v offset, chroma stride, width, height, matrix,
+    // full range, output, output offset, output stride: refused ones
+    Object[][] toRgb = {
+      {null, 0, 4, 8, 10, 2, 4, 2, 6, 0, sentinels(8), 0, 4},
+      {i420, 0, 4, 8, 10, 2, 4, 2, 6, 0, null, 0, 4},
+      {i420, 0, 3, 8, 10, 2, 4, 2, 6, 0, sentinels(8), 0, 4},
+      {i420, 0, 4, 8, 11, 2, 4, 2, 6, 0, sentinels(8), 0, 4},
+      {i420, 0, 4, 8, 10, 2, 4, 2, 3, 0, sentinels(8), 0, 4},
+      {i420, 0, 4, 8, 10, 2, 4, 2, 6, 2, sentinels(8), 0, 4},
+      {i420, 0, 4, 8, 10, 2, 4, 2, 6, 0, sentinels(7), 0, 4},
+      {i420, 0, 4, 8, 10, 2, 4, 2, 6, 0, sentinels(8), 1, 4},
+      {i420, -1, 4, 8, 10, 2, 4, 2, 6, 0, sentinels(8), 0, 4},
+      {i420, 0, 4, 8, 10, 2, Integer.MAX_VALUE, 2, 6, 0, sentinels(8), 0, 4},
+    };
+    for (Object[] c : toRgb) {
+      int[] out = (int[]) c[10];
+      assertEquals(-1, Native.OpenH264TQConvertI420ToRgb((byte[]) c[0], (int) c[1], (int) c[2],
+          (int) c[3], (int) c[4], (int) c[5], (int) c[6], (int) c[7], (int) c[8], (int) c[9], out,
+          (int) c[11], (int) c[12]), Arrays.toString(c));
+      if (out != null) {
+        assertUntouched(out, 0, Arrays.toString(c));
+      }
+    }
+    int[] back = sentinels(8);
+    assertEquals(0, Native.OpenH264TQConvertI420ToRgb(i420, 0, 4, 8, 10, 2, 4, 2, 6, 0, back, 0,
+        4));
+    assertEquals(0, back[0] & 0xFFFFFF, "black comes back black");
   }
 
   private void storedFlags(long encoder, long decoder) {
