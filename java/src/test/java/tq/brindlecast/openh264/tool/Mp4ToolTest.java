@@ -12,6 +12,7 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.Random;
 import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
@@ -144,6 +145,9 @@ class Mp4ToolTest {
         ToolRun grab = ToolRun.of("grab", file.toString(), grabs[g][0], grabs[g][1], "--output",
             png.toString());
         assertEquals(Main.OK, grab.status(), name + ": " + grab);
+        assertTrue(grab.summary("picture").startsWith(g == 1 ? "shown at 0.600 s, " : "picture "),
+            grab.out());
+        assertTrue(grab.summary("input").endsWith(", 40 pictures, 1.333 s"), grab.out());
         BufferedImage expected = ImageConversions.toImage(I420Picture.fromPacked(
             Arrays.copyOfRange(ffmpeg, pictures[g] * size, (pictures[g] + 1) * size), WIDTH,
             HEIGHT));
@@ -161,14 +165,26 @@ class Mp4ToolTest {
     Path mpeg4 = ffmpeg("mpeg4.mp4", "-c:v", "mpeg4");
     FfmpegTool.run("-loglevel", "error", "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac",
         dir.resolve("audio.mp4").toString());
+    // Random bytes with start codes and the NAL unit types of parameter sets and slices.
+    byte[] bytes = new byte[20_000];
+    new Random(7).nextBytes(bytes);
+    for (int at = 0; at + 4 < bytes.length; at += 500) {
+      bytes[at] = 0;
+      bytes[at + 1] = 0;
+      bytes[at + 2] = 1;
+      bytes[at + 3] = new byte[] {0x67, 0x68, 0x65, 0x41}[at / 500 % 4];
+    }
+    Path noise = Files.write(dir.resolve("noise.h264"), bytes);
     Path target = dir.resolve("out.png");
     String[][] refused = {
       {"there is no picture 40", "grab", progressive.toString(), "--frame", "40"},
-      {"the video lasts", "grab", progressive.toString(), "--at", "2.5"},
+      {"no picture is shown at 2.500 s: the video lasts 1.333 s", "grab",
+          progressive.toString(), "--at", "2.5"},
       {"is not an MP4 file", "grab", h264.toString(), "--frame", "0"},
       {"the video track is mp4v", "grab", mpeg4.toString(), "--frame", "0"},
       {"the video track is mp4v", "decode", mpeg4.toString()},
       {"no video track", "info", dir.resolve("audio.mp4").toString()},
+      {"is not an H.264 Annex B stream", "info", noise.toString()},
       {"no video track", "decode", dir.resolve("audio.mp4").toString()},
     };
     for (String[] row : refused) {
