@@ -10,6 +10,7 @@ import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.mp4.Mp4FormatException;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Sample;
@@ -34,6 +35,7 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
 public final class FrameGrabber implements AutoCloseable {
   private final Mp4Reader reader;
   private final H264Decoder decoder;
+  private final YuvColour colour;
 
   /**
    * Grabs pictures from an open reader, which the grabber closes when it is closed.
@@ -44,6 +46,7 @@ public final class FrameGrabber implements AutoCloseable {
    */
   public FrameGrabber(Mp4Reader reader) {
     this.reader = Objects.requireNonNull(reader, "reader must not be null");
+    this.colour = StreamColour.of(reader.videoTrack());
     this.decoder = new H264Decoder();
   }
 
@@ -63,6 +66,14 @@ public final class FrameGrabber implements AutoCloseable {
       reader.close();
       throw failure;
     }
+  }
+
+  /**
+   * {@return the matrix and range the images are converted with: the stream's SPS says, else the
+   * track's {@code colr} box, else BT.601 in limited range}
+   */
+  public YuvColour colour() {
+    return colour;
   }
 
   /** {@return the video track the pictures come from} */
@@ -145,25 +156,27 @@ public final class FrameGrabber implements AutoCloseable {
   }
 
   /**
-   * {@return the picture shown at a time as an RGB image}
+   * {@return the picture shown at a time as an RGB image, in the stream's colours ({@link
+   * #colour()})}
    *
    * @param seconds the time from the start of the presentation
    * @throws IOException if the file cannot be read
    * @see #pictureAt(double)
    */
   public BufferedImage imageAt(double seconds) throws IOException {
-    return ImageConversions.toImage(pictureAt(seconds));
+    return ImageConversions.toImage(pictureAt(seconds), colour);
   }
 
   /**
-   * {@return the n-th picture shown as an RGB image}
+   * {@return the n-th picture shown as an RGB image, in the stream's colours ({@link
+   * #colour()})}
    *
    * @param n the place in presentation order, from 0
    * @throws IOException if the file cannot be read
    * @see #picture(int)
    */
   public BufferedImage image(int n) throws IOException {
-    return ImageConversions.toImage(picture(n));
+    return ImageConversions.toImage(picture(n), colour);
   }
 
   /** Counts the decoder's pictures and keeps the one at the wanted place. */
