@@ -18,6 +18,12 @@ import java.util.Objects;
  * }</pre>
  */
 public final class SequenceParameterSet {
+  /**
+   * The code of {@code matrix_coefficients}, {@code colour_primaries} and {@code
+   * transfer_characteristics} that leaves them to the application.
+   */
+  public static final int UNSPECIFIED_MATRIX = 2;
+
   private final int profileIdc;
   private final int constraintFlags;
   private final int levelIdc;
@@ -36,6 +42,10 @@ public final class SequenceParameterSet {
   private final long numUnitsInTick;
   private final long timeScale;
   private final boolean fullRange;
+  private final boolean signalType;
+  private final int matrixCoefficients;
+  private final int colourPrimaries;
+  private final int transferCharacteristics;
 
   private SequenceParameterSet(
       int profileIdc,
@@ -55,7 +65,11 @@ public final class SequenceParameterSet {
       int sarHeight,
       long numUnitsInTick,
       long timeScale,
-      boolean fullRange) {
+      boolean fullRange,
+      boolean signalType,
+      int matrixCoefficients,
+      int colourPrimaries,
+      int transferCharacteristics) {
     this.profileIdc = profileIdc;
     this.constraintFlags = constraintFlags;
     this.levelIdc = levelIdc;
@@ -74,6 +88,10 @@ public final class SequenceParameterSet {
     this.numUnitsInTick = numUnitsInTick;
     this.timeScale = timeScale;
     this.fullRange = fullRange;
+    this.signalType = signalType;
+    this.matrixCoefficients = matrixCoefficients;
+    this.colourPrimaries = colourPrimaries;
+    this.transferCharacteristics = transferCharacteristics;
   }
 
   /** {@return the {@code profile_idc}, e.g. 66 Baseline, 77 Main, 100 High, 110 High 10} */
@@ -169,6 +187,35 @@ public final class SequenceParameterSet {
     return fullRange;
   }
 
+  /**
+   * {@return whether the VUI carries a video signal type, so that {@link #fullRange()} is the
+   * stream's word rather than the default}
+   */
+  public boolean hasSignalType() {
+    return signalType;
+  }
+
+  /**
+   * {@return the VUI's {@code matrix_coefficients}: 1 BT.709, 5 and 6 BT.601, 2 (also when the
+   * stream has no colour description) unspecified}
+   */
+  public int matrixCoefficients() {
+    return matrixCoefficients;
+  }
+
+  /** {@return the VUI's {@code colour_primaries}, 2 (unspecified) without a colour description} */
+  public int colourPrimaries() {
+    return colourPrimaries;
+  }
+
+  /**
+   * {@return the VUI's {@code transfer_characteristics}, 2 (unspecified) without a colour
+   * description}
+   */
+  public int transferCharacteristics() {
+    return transferCharacteristics;
+  }
+
   @Override
   public boolean equals(Object other) {
     return other instanceof SequenceParameterSet that
@@ -189,7 +236,11 @@ public final class SequenceParameterSet {
         && sarHeight == that.sarHeight
         && numUnitsInTick == that.numUnitsInTick
         && timeScale == that.timeScale
-        && fullRange == that.fullRange;
+        && fullRange == that.fullRange
+        && signalType == that.signalType
+        && matrixCoefficients == that.matrixCoefficients
+        && colourPrimaries == that.colourPrimaries
+        && transferCharacteristics == that.transferCharacteristics;
   }
 
   @Override
@@ -197,7 +248,8 @@ public final class SequenceParameterSet {
     return Objects.hash(
         profileIdc, constraintFlags, levelIdc, id, chromaFormatIdc, bitDepthLuma, bitDepthChroma,
         transformBypass, frameMbsOnly, widthInMbs, heightInMbs, width, height, sarWidth, sarHeight,
-        numUnitsInTick, timeScale, fullRange);
+        numUnitsInTick, timeScale, fullRange, signalType, matrixCoefficients,
+        colourPrimaries, transferCharacteristics);
   }
 
   @Override
@@ -219,7 +271,11 @@ public final class SequenceParameterSet {
         + "sarHeight=" + sarHeight + ", "
         + "numUnitsInTick=" + numUnitsInTick + ", "
         + "timeScale=" + timeScale + ", "
-        + "fullRange=" + fullRange + "]";
+        + "fullRange=" + fullRange + ", "
+        + "signalType=" + signalType + ", "
+        + "matrixCoefficients=" + matrixCoefficients + ", "
+        + "colourPrimaries=" + colourPrimaries + ", "
+        + "transferCharacteristics=" + transferCharacteristics + "]";
   }
 
   /** Sample aspect ratios by {@code aspect_ratio_idc} 1 to 16, as width and height. */
@@ -335,6 +391,10 @@ public final class SequenceParameterSet {
     long unitsInTick = 0;
     long timeScale = 0;
     boolean fullRange = false;
+    boolean signalType = false;
+    int matrix = UNSPECIFIED_MATRIX;
+    int primaries = UNSPECIFIED_MATRIX;
+    int transfer = UNSPECIFIED_MATRIX;
     if (bits.flag("vui_parameters_present_flag")) {
       if (bits.flag("aspect_ratio_info_present_flag")) {
         int idc = (int) bits.bits(8, "aspect_ratio_idc");
@@ -355,9 +415,12 @@ public final class SequenceParameterSet {
       }
       if (bits.flag("video_signal_type_present_flag")) {
         bits.bits(3, "video_format");
+        signalType = true;
         fullRange = bits.flag("video_full_range_flag");
         if (bits.flag("colour_description_present_flag")) {
-          bits.bits(24, "colour description");
+          primaries = (int) bits.bits(8, "colour_primaries");
+          transfer = (int) bits.bits(8, "transfer_characteristics");
+          matrix = (int) bits.bits(8, "matrix_coefficients");
         }
       }
       if (bits.flag("chroma_loc_info_present_flag")) {
@@ -376,7 +439,7 @@ public final class SequenceParameterSet {
     return new SequenceParameterSet(
         profile, constraints, level, id, chroma, depthLuma, depthChroma, bypass, frameMbsOnly,
         widthInMbs, heightInMbs, width, height, sarWidth, sarHeight, unitsInTick, timeScale,
-        fullRange);
+        fullRange, signalType, matrix, primaries, transfer);
   }
 
   /**

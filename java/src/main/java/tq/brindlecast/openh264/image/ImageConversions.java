@@ -36,15 +36,12 @@ public final class ImageConversions {
   private static final int VG = -24103;
   private static final int VB = -4681;
 
-  // The inverse: R = 1.164383 (Y - 16) + 1.596027 (V - 128), G = 1.164383 (Y - 16)
-  // - 0.391762 (U - 128) - 0.812968 (V - 128), B = 1.164383 (Y - 16) + 2.017232 (U - 128).
-  private static final int KY = 76309;
-  private static final int RV = 104597;
-  private static final int GU = -25675;
-  private static final int GV = -53279;
-  private static final int BU = 132201;
-
   private static final int HALF = 1 << 15;
+
+  // An eighth rather than a half when rounding to RGB: ffmpeg's swscale, which players and
+  // `ffmpeg -pix_fmt rgb24` use, truncates, and this lands within 2 levels of it while white (235)
+  // still comes out as 255.
+  private static final int TO_RGB_ROUNDING = 1 << 13;
 
   // The bias added to every pixel's weighted sum for luma: 16 plus the rounding half, in 16-bit
   // fixed point. Chroma adds nothing per pixel; the bias of a 2x2 block (128 << 18 plus the
@@ -320,7 +317,23 @@ public final class ImageConversions {
    * @throws NullPointerException if {@code picture} is null
    */
   public static BufferedImage toImage(I420Picture picture) {
+    return toImage(picture, YuvColour.BT601_LIMITED);
+  }
+
+  /**
+   * Converts an I420 picture into a new {@link BufferedImage#TYPE_INT_RGB} image with the given
+   * matrix and range (values outside the range are clipped). Each chroma sample covers its 2x2
+   * block of pixels.
+   *
+   * @param picture the picture
+   * @param colour the matrix and range of the picture's samples, e.g. {@link
+   *     YuvColour#of(int, boolean)} of its stream's codes
+   * @return a new image of the picture's size
+   * @throws NullPointerException if {@code picture} or {@code colour} is null
+   */
+  public static BufferedImage toImage(I420Picture picture, YuvColour colour) {
     Objects.requireNonNull(picture, "picture must not be null");
+    ToRgb k = ToRgb.of(Objects.requireNonNull(colour, "colour must not be null"));
     int width = picture.width();
     int height = picture.height();
     BufferedImage image = new BufferedImage(width, height, BufferedImage.TYPE_INT_RGB);
@@ -333,12 +346,12 @@ public final class ImageConversions {
       int uRow = picture.offset(I420Picture.U) + (y / 2) * picture.stride(I420Picture.U);
       int vRow = picture.offset(I420Picture.V) + (y / 2) * picture.stride(I420Picture.V);
       for (int x = 0; x < width; x++) {
-        int luma = KY * ((yPlane[yRow + x] & 0xFF) - 16);
+        int luma = k.ky * ((yPlane[yRow + x] & 0xFF) - k.black) + TO_RGB_ROUNDING;
         int u = (uPlane[uRow + x / 2] & 0xFF) - 128;
         int v = (vPlane[vRow + x / 2] & 0xFF) - 128;
-        int red = clip((luma + RV * v + HALF) >> 16);
-        int green = clip((luma + GU * u + GV * v + HALF) >> 16);
-        int blue = clip((luma + BU * u + HALF) >> 16);
+        int red = clip((luma + k.rv * v) >> 16);
+        int green = clip((luma + k.gu * u + k.gv * v) >> 16);
+        int blue = clip((luma + k.bu * u) >> 16);
         pixels[y * width + x] = (red << 16) | (green << 8) | blue;
       }
     }
@@ -354,8 +367,43 @@ public final class ImageConversions {
    * @throws NullPointerException if {@code picture} is null
    */
   public static BufferedImage toImage(DecodedPicture picture) {
+    return toImage(picture, YuvColour.BT601_LIMITED);
+  }
+
+  /**
+   * Converts a decoded picture into a new {@link BufferedImage#TYPE_INT_RGB} image with the given
+   * matrix and range, cropped to its width and height.
+   *
+   * @param picture the picture
+   * @param colour the matrix and range of the picture's samples
+   * @return a new image of the picture's size
+   * @throws NullPointerException if {@code picture} or {@code colour} is null
+   */
+  public static BufferedImage toImage(DecodedPicture picture, YuvColour colour) {
     Objects.requireNonNull(picture, "picture must not be null");
-    return toImage(picture.asI420Picture());
+    return toImage(picture.asI420Picture(), colour);
+  }
+
+  /**
+   * YUV to RGB in 16-bit fixed point: R = ky (Y - black) + rv (V - 128), G = ky (Y - black) + gu
+   * (U - 128) + gv (V - 128), B = ky (Y - black) + bu (U - 128). For BT.601 in limited range
+   * these are 1.164383, 1.596027, -0.391762, -0.812968 and 2.017232.
+   */
+  private record ToRgb(int black, int ky, int rv, int gu, int gv, int bu) {
+    static ToRgb of(YuvColour colour) {
+      double kr = colour.matrix().kr();
+      double kb = colour.matrix().kb();
+      double kg = 1 - kr - kb;
+      double lumaScale = colour.fullRange() ? 1 : 255.0 / 219;
+      double chromaScale = colour.fullRange() ? 1 : 255.0 / 224;
+      return new ToRgb(colour.fullRange() ? 0 : 16, fixed(lumaScale),
+          fixed(2 * (1 - kr) * chromaScale), fixed(-2 * (1 - kb) * kb / kg * chromaScale),
+          fixed(-2 * (1 - kr) * kr / kg * chromaScale), fixed(2 * (1 - kb) * chromaScale));
+    }
+
+    private static int fixed(double value) {
+      return (int) Math.round(value * (1 << 16));
+    }
   }
 
   private static int luma(int rgb) {

@@ -6,7 +6,9 @@ import java.util.List;
 
 /**
  * An {@code avc1} or {@code avc3} sample entry: the picture size it declares and its {@code avcC}
- * record, with the parameter sets already in Annex B form for putting in front of a sample.
+ * record, with the parameter sets already in Annex B form for putting in front of a sample, and
+ * the matrix and range of its {@code colr} box ({@code nclx}, or QuickTime's {@code nclc} which
+ * has no range and means limited), if any.
  */
 record AvcSampleEntry(
     String codec,
@@ -18,7 +20,12 @@ record AvcSampleEntry(
     int nalLengthSize,
     List<byte[]> sequenceParameterSets,
     List<byte[]> pictureParameterSets,
-    byte[] annexBParameterSets) {
+    byte[] annexBParameterSets,
+    int colourMatrix,
+    boolean colourFullRange) {
+  /** {@link #colourMatrix()} of an entry without a {@code colr} box with a matrix. */
+  static final int NO_COLOUR = -1;
+
   /** The bytes of a visual sample entry before its boxes. */
   private static final int VISUAL_ENTRY_FIELDS = 78;
 
@@ -29,10 +36,12 @@ record AvcSampleEntry(
     int width = fields.u16();
     int height = fields.u16();
     ParsedBox avcC = null;
+    ParsedBox colr = null;
     for (ParsedBox box : entry.boxesAfter(VISUAL_ENTRY_FIELDS)) {
-      if (box.type == BoxHeader.fourcc("avcC")) {
+      if (box.type == BoxHeader.fourcc("avcC") && avcC == null) {
         avcC = box;
-        break;
+      } else if (box.type == BoxHeader.fourcc("colr") && colr == null) {
+        colr = box;
       }
     }
     if (avcC == null) {
@@ -63,8 +72,26 @@ record AvcSampleEntry(
         annexB.writeBytes(set);
       }
     }
+    int[] colour = colour(colr);
     return new AvcSampleEntry(entry.name(), width, height, profile, compatibility, level,
-        lengthSize, List.copyOf(sps), List.copyOf(pps), annexB.toByteArray());
+        lengthSize, List.copyOf(sps), List.copyOf(pps), annexB.toByteArray(), colour[0],
+        colour[1] != 0);
+  }
+
+  /** The matrix and range flag of a {@code colr} box: {NO_COLOUR, 0} when it gives none. */
+  private static int[] colour(ParsedBox colr) throws Mp4FormatException {
+    ParsedBox.Cursor fields = colr == null ? null : colr.cursor();
+    if (fields == null || fields.remaining() < 10) {
+      return new int[] {NO_COLOUR, 0};
+    }
+    int kind = fields.s32();
+    if (kind != BoxHeader.fourcc("nclx") && kind != BoxHeader.fourcc("nclc")) {
+      return new int[] {NO_COLOUR, 0}; // an ICC profile: no matrix to read
+    }
+    fields.skip(4); // colour primaries and transfer characteristics
+    int matrix = fields.u16();
+    boolean nclx = kind == BoxHeader.fourcc("nclx") && fields.remaining() >= 1;
+    return new int[] {matrix, nclx ? fields.u8() >> 7 : 0};
   }
 
   private static List<byte[]> parameterSets(ParsedBox.Cursor record, int count)

@@ -86,6 +86,19 @@ public final class Mp4Track {
     return copies(entry().pictureParameterSets());
   }
 
+  /**
+   * {@return the {@code matrix_coefficients} code of the sample entry's {@code colr} box (1
+   * BT.709, 5 and 6 BT.601, 2 unspecified), or -1 when it has none}
+   */
+  public int colourMatrix() {
+    return entry().colourMatrix();
+  }
+
+  /** {@return the full-range flag of the sample entry's {@code colr} box; false without one} */
+  public boolean colourFullRange() {
+    return entry().colourFullRange();
+  }
+
   /** {@return ticks per second of the track's times} */
   public long timescale() {
     return track.timescale();

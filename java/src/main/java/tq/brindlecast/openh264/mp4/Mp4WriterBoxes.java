@@ -84,6 +84,7 @@ final class Mp4WriterBoxes {
     box.u8(name.length).bytes(name, 0, name.length).zeros(31 - name.length);
     box.u16(0x18).u16(0xFFFF);
     format.writeAvcC(box);
+    format.writeColr(box);
     box.end().end(); // avc1, stsd
 
     int count = samples == null ? 0 : samples.count();

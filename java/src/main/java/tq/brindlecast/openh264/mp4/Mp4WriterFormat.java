@@ -2,6 +2,7 @@ package tq.brindlecast.openh264.mp4;
 
 import java.util.Arrays;
 import java.util.List;
+import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /**
  * The one sample description of a written track: picture size, time scale, and the stream's own
@@ -44,6 +45,27 @@ final class Mp4WriterFormat {
       }
     }
     return false;
+  }
+
+  /**
+   * Writes a {@code colr} box ({@code nclx}) with the colour description of the first SPS's VUI,
+   * if it has one: readers that look at the container rather than the stream then convert the
+   * pictures alike.
+   */
+  void writeColr(Mp4BoxBuilder box) {
+    SequenceParameterSet sps;
+    try {
+      sps = SequenceParameterSet.parse(sequenceParameterSets.get(0));
+    } catch (IllegalArgumentException unparsable) {
+      return; // the stream's own business; the avcC record carries it as it is
+    }
+    if (sps.matrixCoefficients() == SequenceParameterSet.UNSPECIFIED_MATRIX
+        && !sps.hasSignalType()) {
+      return;
+    }
+    box.start("colr").type("nclx").u16(sps.colourPrimaries())
+        .u16(sps.transferCharacteristics()).u16(sps.matrixCoefficients())
+        .u8(sps.fullRange() ? 0x80 : 0).end();
   }
 
   /**

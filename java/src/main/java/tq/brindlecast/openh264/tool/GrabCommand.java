@@ -59,7 +59,7 @@ final class GrabCommand {
         BufferedImage image;
         if (options.has("at")) {
           image = grabber.imageAt(at); // past the end: IllegalArgumentException with the length
-          which = "shown at " + Main.number(at) + " s";
+          which = "shown at " + Main.seconds(at);
         } else {
           if (frame >= track.pictureCount()) {
             throw new IOException("there is no picture " + frame + ": " + name + " shows "
@@ -74,8 +74,8 @@ final class GrabCommand {
         file.commit();
       }
     }
-    output.summary("input", "%s (MP4, %s), %d pictures, %s s", name, track.codec(),
-        track.pictureCount(), Main.number(track.toSeconds(track.duration())));
+    output.summary("input", "%s (MP4, %s), %d pictures, %s", name, track.codec(),
+        track.pictureCount(), Main.seconds(track.toSeconds(track.duration())));
     output.summary("picture", "%s, %dx%d", which, track.width(), track.height());
     output.summary("output", "%s", target);
     return Main.OK;

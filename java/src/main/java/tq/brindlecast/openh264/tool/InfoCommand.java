@@ -4,8 +4,6 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.util.Set;
 import tq.brindlecast.openh264.bitstream.AccessUnitReader;
-import tq.brindlecast.openh264.bitstream.AnnexB;
-import tq.brindlecast.openh264.bitstream.NalUnit;
 import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
@@ -19,6 +17,9 @@ final class InfoCommand {
           + "  INPUT               the H.264 or MP4 file; - reads standard input\n"
           + "  --fps F             the frame rate of an H.264 stream whose SPS carries no timing,\n"
           + "                      to give its duration (a raw stream has no time stamps)\n";
+
+  private static final Set<Integer> PROFILES =
+      Set.of(44, 66, 77, 83, 86, 88, 100, 110, 118, 122, 128, 134, 135, 138, 139, 244);
 
   private InfoCommand() {}
 
@@ -61,17 +62,21 @@ final class InfoCommand {
 
   private static void describe(Mp4Track track, String name, ToolOutput output) {
     output.summary("file", "%s: MP4, %s track %d, %s", name, track.codec(), track.trackId(),
-        track.fragmented() ? "fragmented" : "progressive");
+        track.fragmented() ? "fragmented layout" : "one moov (not fragmented)");
     output.summary("codec", "%s", codec(track.profileIdc(), track.profileCompatibility(),
         track.levelIdc()));
     output.summary("size", "%dx%d", track.width(), track.height());
+    if (!track.sequenceParameterSets().isEmpty()) {
+      output.summary("scan", "%s", scan(SequenceParameterSet.parse(
+          track.sequenceParameterSets().get(0))));
+    }
     int keyFrames = 0;
     for (int i = 0; i < track.sampleCount(); i++) {
       keyFrames += track.sample(i).sync() ? 1 : 0;
     }
     output.summary("pictures", "%d", track.pictureCount());
     output.summary("key frames", "%d", keyFrames);
-    output.summary("duration", "%.3f s", track.toSeconds(track.duration()));
+    output.summary("duration", "%s", Main.seconds(track.toSeconds(track.duration())));
     output.summary("frame rate", "%s pictures/s (%s)", Main.number(Mp4Inputs.frameRate(track)),
         Mp4Inputs.isConstantRate(track) ? "constant" : "average: the intervals vary");
   }
@@ -80,32 +85,28 @@ final class InfoCommand {
   private static void describe(InputStream in, String name, double fps, ToolOutput output)
       throws IOException {
     DecodeCommand.Counts counts = new DecodeCommand.Counts();
-    SequenceParameterSet sps = null;
+    StreamParameterSets parameterSets = new StreamParameterSets();
     try (AccessUnitReader reader = new AccessUnitReader(in)) {
       for (byte[] unit; (unit = reader.nextAccessUnit()) != null; ) {
         DecodeCommand.count(unit, counts);
-        if (sps == null) {
-          for (NalUnit nal : AnnexB.nalUnits(unit)) {
-            if (nal.type() == NalUnit.TYPE_SPS) {
-              sps = SequenceParameterSet.parse(unit, nal.offset(), nal.length());
-              break;
-            }
-          }
-        }
+        parameterSets.read(unit);
       }
     }
-    if (sps == null) {
-      throw new IOException(name + " holds no sequence parameter set: it is not an H.264 Annex B"
-          + " stream, or it was cut before its first picture");
+    String notH264 = parameterSets.whyNotH264();
+    if (notH264 != null) {
+      throw new IOException(name + " is not an H.264 Annex B stream, or it was cut before its"
+          + " first picture: " + notH264);
     }
+    SequenceParameterSet sps = parameterSets.first();
     output.summary("file", "%s: H.264 Annex B stream", name);
     output.summary("codec", "%s", codec(sps.profileIdc(), sps.constraintFlags(), sps.levelIdc()));
     output.summary("size", "%dx%d", sps.width(), sps.height());
+    output.summary("scan", "%s", scan(sps));
     output.summary("pictures", "%d", counts.pictureUnits);
     output.summary("key frames", "%d", counts.keyFrames);
     double rate = sps.hasFrameRate() ? sps.frameRate() : fps;
     if (rate > 0) {
-      output.summary("duration", "%.3f s", counts.pictureUnits / rate);
+      output.summary("duration", "%s", Main.seconds(counts.pictureUnits / rate));
       output.summary("frame rate", "%s pictures/s (%s)", Main.number(rate),
           sps.hasFrameRate() ? "from the stream's SPS" : "from --fps");
     } else {
@@ -113,6 +114,17 @@ final class InfoCommand {
           + " SPS carries no frame rate; give --fps F");
       output.summary("frame rate", "unknown");
     }
+  }
+
+  /** The stream's own scan type, which has nothing to do with how the file is laid out. */
+  private static String scan(SequenceParameterSet sps) {
+    return sps.frameMbsOnly() ? "progressive (frame_mbs_only_flag 1)"
+        : "interlaced (frame_mbs_only_flag 0: fields or field/frame macroblocks)";
+  }
+
+  /** {@return whether {@code profileIdc} is one H.264 defines, scalable and multiview ones too} */
+  static boolean knownProfile(int profileIdc) {
+    return PROFILES.contains(profileIdc);
   }
 
   /** The codec line, with ffprobe's names for profile and level: "H.264 High (...), level 3.1". */

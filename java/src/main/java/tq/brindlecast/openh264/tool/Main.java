@@ -175,6 +175,11 @@ public final class Main {
     return "OpenH264 " + OpenH264Library.release() + " from " + OpenH264Library.file();
   }
 
+  /** A time for the summary and messages, always one way: "2.500 s". */
+  static String seconds(double value) {
+    return String.format(Locale.ROOT, "%.3f s", value);
+  }
+
   /** A frame rate for the summary: whole numbers without decimals. */
   static String number(double value) {
     return value == Math.rint(value)

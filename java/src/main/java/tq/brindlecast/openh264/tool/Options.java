@@ -127,7 +127,15 @@ final class Options {
             + "'");
   }
 
-  /** Returns a number above 0 and at most {@code max}, or {@code fallback} when absent. */
+  /**
+   * The smallest value {@link #positive} takes: one picture in 1000 s. Below it, times and rates
+   * derived from the value no longer fit what streams and files can carry.
+   */
+  static final double MIN_POSITIVE = 0.001;
+
+  /**
+   * Returns a number from {@link #MIN_POSITIVE} to {@code max}, or {@code fallback} when absent.
+   */
   double positive(String name, double fallback, double max) throws UsageException {
     String text = values.get(name);
     if (text == null) {
@@ -135,15 +143,15 @@ final class Options {
     }
     try {
       double value = Double.parseDouble(text.trim());
-      if (value > 0 && value <= max) {
+      if (value >= MIN_POSITIVE && value <= max) {
         return value;
       }
     } catch (NumberFormatException notANumber) {
       // reported below
     }
     throw new UsageException(
-        "--" + name + " must be a number above 0 and at most " + (int) max + ", was '" + text
-            + "'");
+        "--" + name + " must be a number above 0, from " + MIN_POSITIVE + " to " + (int) max
+            + ", was '" + text + "'");
   }
 
   /**

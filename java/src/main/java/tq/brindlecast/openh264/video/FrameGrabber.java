@@ -3,10 +3,14 @@ package tq.brindlecast.openh264.video;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.nio.file.Path;
+import java.util.Locale;
 import java.util.Objects;
+import tq.brindlecast.openh264.CodecException;
+import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.mp4.Mp4FormatException;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Sample;
@@ -31,6 +35,7 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
 public final class FrameGrabber implements AutoCloseable {
   private final Mp4Reader reader;
   private final H264Decoder decoder;
+  private final YuvColour colour;
 
   /**
    * Grabs pictures from an open reader, which the grabber closes when it is closed.
@@ -41,6 +46,7 @@ public final class FrameGrabber implements AutoCloseable {
    */
   public FrameGrabber(Mp4Reader reader) {
     this.reader = Objects.requireNonNull(reader, "reader must not be null");
+    this.colour = StreamColour.of(reader.videoTrack());
     this.decoder = new H264Decoder();
   }
 
@@ -62,6 +68,14 @@ public final class FrameGrabber implements AutoCloseable {
     }
   }
 
+  /**
+   * {@return the matrix and range the images are converted with: the stream's SPS says, else the
+   * track's {@code colr} box, else BT.601 in limited range}
+   */
+  public YuvColour colour() {
+    return colour;
+  }
+
   /** {@return the video track the pictures come from} */
   public Mp4Track track() {
     return reader.videoTrack();
@@ -72,7 +86,8 @@ public final class FrameGrabber implements AutoCloseable {
    *
    * @param seconds the time from the start of the presentation
    * @throws IllegalArgumentException if no picture is shown then (before 0, after the end, NaN)
-   * @throws Mp4FormatException if the samples cannot be read or decoded
+   * @throws Mp4FormatException if the samples cannot be read
+   * @throws CodecException if the samples do not decode, with the reason when it is known
    * @throws IOException if the file cannot be read
    */
   public DecodedPicture pictureAt(double seconds) throws IOException {
@@ -83,9 +98,9 @@ public final class FrameGrabber implements AutoCloseable {
             ? track.pictureAt((long) Math.floor(seconds * track.timescale() + 1e-6))
             : -1;
     if (n < 0) {
-      throw new IllegalArgumentException(
-          "no picture is shown at " + seconds + " s: the video lasts "
-              + track.toSeconds(track.duration()) + " s");
+      throw new IllegalArgumentException(String.format(Locale.ROOT,
+          "no picture is shown at %.3f s: the video lasts %.3f s", seconds,
+          track.toSeconds(track.duration())));
     }
     return picture(n);
   }
@@ -95,7 +110,8 @@ public final class FrameGrabber implements AutoCloseable {
    *
    * @param n its place in presentation order, from 0
    * @throws IndexOutOfBoundsException if there is no such picture
-   * @throws Mp4FormatException if the samples cannot be read or decoded
+   * @throws Mp4FormatException if the samples cannot be read
+   * @throws CodecException if the samples do not decode, with the reason when it is known
    * @throws IOException if the file cannot be read
    */
   public synchronized DecodedPicture picture(int n) throws IOException {
@@ -116,8 +132,13 @@ public final class FrameGrabber implements AutoCloseable {
     // free for the next stream.
     decoder.reconfigure(decoder.getConfig());
     Picked picked = new Picked(rank);
+    String reason = null;
     for (int i = first; i <= last; i++) {
-      picked.offer(decoder.decode(reader.readSample(i)));
+      DecodeResult result = decoder.decodeAccessUnit(reader.readSample(i));
+      if (reason == null && result.failed()) {
+        reason = result.reason();
+      }
+      picked.offer(result.picture());
     }
     while (picked.offer(decoder.drain())) {
       // until the decoder holds nothing more
@@ -125,34 +146,37 @@ public final class FrameGrabber implements AutoCloseable {
     int produced = picked.seen;
     DecodedPicture found = picked.picture;
     if (produced != last - first + 1 || found == null) {
-      throw new Mp4FormatException(
+      // The file was read; the codec could not turn its samples into pictures.
+      throw new CodecException(
           "decoding samples " + (first + 1) + " to " + (last + 1) + " gave " + produced
-              + " pictures instead of " + (last - first + 1) + ": the stream could not be"
-              + " decoded");
+              + " pictures instead of " + (last - first + 1) + ": "
+              + (reason != null ? reason : "OpenH264 could not decode them"));
     }
     return found;
   }
 
   /**
-   * {@return the picture shown at a time as an RGB image}
+   * {@return the picture shown at a time as an RGB image, in the stream's colours ({@link
+   * #colour()})}
    *
    * @param seconds the time from the start of the presentation
    * @throws IOException if the file cannot be read
    * @see #pictureAt(double)
    */
   public BufferedImage imageAt(double seconds) throws IOException {
-    return ImageConversions.toImage(pictureAt(seconds));
+    return ImageConversions.toImage(pictureAt(seconds), colour);
   }
 
   /**
-   * {@return the n-th picture shown as an RGB image}
+   * {@return the n-th picture shown as an RGB image, in the stream's colours ({@link
+   * #colour()})}
    *
    * @param n the place in presentation order, from 0
    * @throws IOException if the file cannot be read
    * @see #picture(int)
    */
   public BufferedImage image(int n) throws IOException {
-    return ImageConversions.toImage(picture(n));
+    return ImageConversions.toImage(picture(n), colour);
   }
 
   /** Counts the decoder's pictures and keeps the one at the wanted place. */

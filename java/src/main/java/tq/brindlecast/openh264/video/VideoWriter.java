@@ -5,16 +5,20 @@ import java.io.Closeable;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.Path;
+import java.util.Collections;
+import java.util.List;
 import java.util.Objects;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.ParameterSetStrategy;
 import tq.brindlecast.openh264.RateControlMode;
+import tq.brindlecast.openh264.SpatialLayerConfig;
 import tq.brindlecast.openh264.bitstream.AnnexBWriter;
 import tq.brindlecast.openh264.bitstream.EncodedFrame;
 import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.io.OutputLifecycle;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
 
@@ -54,6 +58,9 @@ public final class VideoWriter implements Closeable {
   private final int width;
   private final int height;
   private final double fps;
+  /** The VUI's {@code video_format} code for "unspecified". */
+  private static final int UNSPECIFIED_VIDEO_FORMAT = 5;
+
   private EncoderConfig config;
   private int bitrate;
   private H264Encoder encoder;
@@ -155,6 +162,21 @@ public final class VideoWriter implements Closeable {
         .setIntraPeriod((int) Math.max(1, Math.min(Math.round(2 * fps), 1_000_000)))
         .setParameterStrategy(ParameterSetStrategy.CONSTANT_ID)
         .setEnableFrameSkip(false);
+  }
+
+  /**
+   * The layers of a configuration, each saying in its VUI how images are turned into its
+   * pictures ({@link ImageConversions#toI420(BufferedImage)}: BT.601 in limited range), so that
+   * players and the MP4 {@code colr} box convert them back alike.
+   */
+  private static List<SpatialLayerConfig> describedLayers(EncoderConfig config) {
+    YuvColour colour = YuvColour.BT601_LIMITED;
+    int code = colour.matrix().code();
+    SpatialLayerConfig layer = new SpatialLayerConfig().setFrameRate(config.getMaxFrameRate())
+        .setVideoSignalTypePresent(true).setVideoFormat(UNSPECIFIED_VIDEO_FORMAT)
+        .setFullRange(colour.fullRange()).setColorDescriptionPresent(true)
+        .setColorPrimaries(code).setTransferCharacteristics(code).setColorMatrix(code);
+    return Collections.nCopies(config.getSpatialLayers(), layer);
   }
 
   /**
@@ -337,7 +359,7 @@ public final class VideoWriter implements Closeable {
           "time stamps must increase: " + timestampMicros + " µs after " + lastTimestamp + " µs");
     }
     if (encoder == null) {
-      encoder = new H264Encoder(config);
+      encoder = new H264Encoder(config, describedLayers(config), null);
       encoder.setBitrate(bitrate);
     }
     EncodedFrame frame = encoder.encode(picture);

@@ -10,10 +10,12 @@ import java.io.ByteArrayOutputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.Map;
 import org.junit.jupiter.api.Test;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.image.YuvColour.Matrix;
 
 /** The BT.601 limited-range conversions, compared with ffmpeg's conversion of the same pixels. */
 class ImageConversionsTest {
@@ -102,27 +104,43 @@ class ImageConversionsTest {
     }
     Path source = dir.resolve("source.yuv");
     Files.write(source, picture.toPacked());
-    Path converted = dir.resolve("ffmpeg.rgb");
-    FfmpegTool.run("-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p",
-        "-s", WIDTH + "x" + HEIGHT, "-i", source.toString(),
-        // Each chroma sample covers its 2x2 block, as in ImageConversions; exact arithmetic.
-        "-sws_flags", "neighbor+accurate_rnd+full_chroma_int", "-pix_fmt", "rgb24",
-        "-f", "rawvideo", converted.toString());
-    byte[] expected = Files.readAllBytes(converted);
+    // Each matrix and range, and ffmpeg's scale options for it.
+    Map<YuvColour, String> colours = Map.of(
+        YuvColour.BT601_LIMITED, "in_color_matrix=bt601:in_range=limited",
+        new YuvColour(Matrix.BT601, true), "in_color_matrix=bt601:in_range=full",
+        new YuvColour(Matrix.BT709, false), "in_color_matrix=bt709:in_range=limited",
+        new YuvColour(Matrix.BT709, true), "in_color_matrix=bt709:in_range=full");
+    for (Map.Entry<YuvColour, String> colour : colours.entrySet()) {
+      Path converted = dir.resolve("ffmpeg.rgb");
+      FfmpegTool.run("-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "yuv420p",
+          "-s", WIDTH + "x" + HEIGHT, "-i", source.toString(),
+          // Each chroma sample covers its 2x2 block, as in ImageConversions; exact arithmetic.
+          "-vf", "scale=" + colour.getValue() + ":flags=neighbor+accurate_rnd+full_chroma_int",
+          "-pix_fmt", "rgb24", "-f", "rawvideo", converted.toString());
+      byte[] expected = Files.readAllBytes(converted);
 
-    BufferedImage image = ImageConversions.toImage(picture);
-    assertEquals(BufferedImage.TYPE_INT_RGB, image.getType());
-    int worst = 0;
-    for (int y = 0; y < HEIGHT; y++) {
-      for (int x = 0; x < WIDTH; x++) {
-        int rgb = image.getRGB(x, y);
-        int at = 3 * (y * WIDTH + x);
-        worst = Math.max(worst, Math.abs(((rgb >> 16) & 0xFF) - (expected[at] & 0xFF)));
-        worst = Math.max(worst, Math.abs(((rgb >> 8) & 0xFF) - (expected[at + 1] & 0xFF)));
-        worst = Math.max(worst, Math.abs((rgb & 0xFF) - (expected[at + 2] & 0xFF)));
+      BufferedImage image = colour.getKey().equals(YuvColour.BT601_LIMITED)
+          ? ImageConversions.toImage(picture)
+          : ImageConversions.toImage(picture, colour.getKey());
+      assertEquals(BufferedImage.TYPE_INT_RGB, image.getType());
+      // Beyond the legal luma range ffmpeg's BT.709 arithmetic wraps around: legal luma only.
+      boolean legalOnly = !colour.getKey().equals(YuvColour.BT601_LIMITED);
+      int worst = 0;
+      for (int y = 0; y < HEIGHT; y++) {
+        for (int x = 0; x < WIDTH; x++) {
+          int luma = data[y * WIDTH + x] & 0xFF;
+          if (legalOnly && (luma < 16 || luma > 235)) {
+            continue;
+          }
+          int rgb = image.getRGB(x, y);
+          int at = 3 * (y * WIDTH + x);
+          worst = Math.max(worst, Math.abs(((rgb >> 16) & 0xFF) - (expected[at] & 0xFF)));
+          worst = Math.max(worst, Math.abs(((rgb >> 8) & 0xFF) - (expected[at + 1] & 0xFF)));
+          worst = Math.max(worst, Math.abs((rgb & 0xFF) - (expected[at + 2] & 0xFF)));
+        }
       }
+      assertTrue(worst <= 2, colour.getKey() + ": RGB differs from ffmpeg's by " + worst);
     }
-    assertTrue(worst <= 2, "RGB differs from ffmpeg's by " + worst);
   }
 
   @Test

@@ -33,7 +33,7 @@ public final class Mp4Peers {
     for (String line :
         ffprobe(file, "-count_frames", "-select_streams", "v:0", "-show_entries",
             "stream=codec_name,profile,level,width,height,nb_read_frames,avg_frame_rate,"
-                + "r_frame_rate"
+                + "r_frame_rate,color_space,color_range"
                 + ":format=duration,format_name")) {
       int equals = line.indexOf('=');
       if (equals > 0) {

@@ -10,15 +10,21 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.HexFormat;
 import java.util.List;
 import java.util.Map;
+import java.util.Random;
 import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.image.YuvColour;
+import tq.brindlecast.openh264.image.YuvColour.Matrix;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
+import tq.brindlecast.openh264.video.FrameGrabber;
+import tq.brindlecast.openh264.video.VideoWriter;
 
 /** decode, grab and info on MP4 files (and info on H.264 streams), against ffmpeg and ffprobe. */
 class Mp4ToolTest {
@@ -144,6 +150,9 @@ class Mp4ToolTest {
         ToolRun grab = ToolRun.of("grab", file.toString(), grabs[g][0], grabs[g][1], "--output",
             png.toString());
         assertEquals(Main.OK, grab.status(), name + ": " + grab);
+        assertTrue(grab.summary("picture").startsWith(g == 1 ? "shown at 0.600 s, " : "picture "),
+            grab.out());
+        assertTrue(grab.summary("input").endsWith(", 40 pictures, 1.333 s"), grab.out());
         BufferedImage expected = ImageConversions.toImage(I420Picture.fromPacked(
             Arrays.copyOfRange(ffmpeg, pictures[g] * size, (pictures[g] + 1) * size), WIDTH,
             HEIGHT));
@@ -161,14 +170,26 @@ class Mp4ToolTest {
     Path mpeg4 = ffmpeg("mpeg4.mp4", "-c:v", "mpeg4");
     FfmpegTool.run("-loglevel", "error", "-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac",
         dir.resolve("audio.mp4").toString());
+    // Random bytes with start codes and the NAL unit types of parameter sets and slices.
+    byte[] bytes = new byte[20_000];
+    new Random(7).nextBytes(bytes);
+    for (int at = 0; at + 4 < bytes.length; at += 500) {
+      bytes[at] = 0;
+      bytes[at + 1] = 0;
+      bytes[at + 2] = 1;
+      bytes[at + 3] = new byte[] {0x67, 0x68, 0x65, 0x41}[at / 500 % 4];
+    }
+    Path noise = Files.write(dir.resolve("noise.h264"), bytes);
     Path target = dir.resolve("out.png");
     String[][] refused = {
       {"there is no picture 40", "grab", progressive.toString(), "--frame", "40"},
-      {"the video lasts", "grab", progressive.toString(), "--at", "2.5"},
+      {"no picture is shown at 2.500 s: the video lasts 1.333 s", "grab",
+          progressive.toString(), "--at", "2.5"},
       {"is not an MP4 file", "grab", h264.toString(), "--frame", "0"},
       {"the video track is mp4v", "grab", mpeg4.toString(), "--frame", "0"},
       {"the video track is mp4v", "decode", mpeg4.toString()},
       {"no video track", "info", dir.resolve("audio.mp4").toString()},
+      {"is not an H.264 Annex B stream", "info", noise.toString()},
       {"no video track", "decode", dir.resolve("audio.mp4").toString()},
     };
     for (String[] row : refused) {
@@ -181,6 +202,74 @@ class Mp4ToolTest {
       assertEquals(Main.FAILURE, run.status(), run.toString());
       assertTrue(run.err().startsWith("error: ") && run.err().contains(row[0]), run.toString());
       assertFalse(Files.exists(target), row[0]);
+    }
+  }
+
+  @Test
+  void grabbedImagesFollowTheStreamsMatrixAndRangeWithinTwoLevelsOfFfmpeg() throws Exception {
+    Path plain = ffmpeg("plain.h264", "-c:v", "libx264", "-bf", "0", "-f", "h264");
+    // A colr box saying BT.709 in full range, and the same in the VUI.
+    Path described = ffmpeg("colr.mp4", "-c:v", "libx264", "-bf", "0", "-colorspace", "bt709",
+        "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "pc");
+    // The same pictures, told apart only by what the SPS's VUI says of them.
+    Object[][] rows = {
+      {plain, "", YuvColour.BT601_LIMITED},
+      {plain, "matrix_coefficients=1:video_full_range_flag=0", new YuvColour(Matrix.BT709, false)},
+      {plain, "matrix_coefficients=1:video_full_range_flag=1", new YuvColour(Matrix.BT709, true)},
+      {plain, "matrix_coefficients=6:video_full_range_flag=1", new YuvColour(Matrix.BT601, true)},
+      // The VUI leaves the matrix unspecified: the colr box gives it (ffmpeg looks no further
+      // than the VUI, so only the choice is checked).
+      {described, "matrix_coefficients=2", new YuvColour(Matrix.BT709, true)},
+    };
+    for (Object[] row : rows) {
+      String vui = (String) row[1];
+      Path file = dir.resolve("colour.mp4");
+      List<String> args = new ArrayList<>(List.of("-loglevel", "error", "-y", "-i",
+          row[0].toString(), "-c", "copy"));
+      if (!vui.isEmpty()) {
+        args.addAll(List.of("-bsf:v", "h264_metadata=" + vui));
+      }
+      args.add(file.toString());
+      FfmpegTool.run(args.toArray(String[]::new));
+      try (FrameGrabber grabber = FrameGrabber.open(file)) {
+        assertEquals(row[2], grabber.colour(), vui);
+      }
+      if (row[0] == described) {
+        continue;
+      }
+      Path png = dir.resolve("colour.png");
+      ToolRun grab = ToolRun.of("grab", file.toString(), "--frame", "0", "--output",
+          png.toString());
+      assertEquals(Main.OK, grab.status(), grab.toString());
+      Path rgb = dir.resolve("colour.rgb");
+      FfmpegTool.run("-loglevel", "error", "-y", "-i", file.toString(), "-frames:v", "1", "-f",
+          "rawvideo", "-pix_fmt", "rgb24", rgb.toString());
+      byte[] expected = Files.readAllBytes(rgb);
+      BufferedImage image = ImageIO.read(png.toFile());
+      int worst = 0;
+      for (int at = 0; at < WIDTH * HEIGHT; at++) {
+        int pixel = image.getRGB(at % WIDTH, at / WIDTH);
+        for (int c = 0; c < 3; c++) {
+          int ours = (pixel >> (16 - 8 * c)) & 0xFF;
+          worst = Math.max(worst, Math.abs(ours - (expected[3 * at + c] & 0xFF)));
+        }
+      }
+      assertTrue(worst <= 2, vui + ": a pixel differs from ffmpeg's by " + worst + " levels");
+    }
+    // What the library writes says in its VUI and its colr box how images became pictures.
+    Path ours = dir.resolve("ours.mp4");
+    try (VideoWriter writer = VideoWriter.toMp4(ours, WIDTH, HEIGHT, 30)) {
+      writer.write(ImageConversions.toImage(I420Picture.allocate(WIDTH, HEIGHT)));
+      writer.finish();
+    }
+    Map<String, String> probe = Mp4Peers.probe(ours);
+    assertEquals("smpte170m tv", probe.get("color_space") + " " + probe.get("color_range"),
+        probe.toString());
+    byte[] bytes = Files.readAllBytes(ours);
+    String hex = HexFormat.of().formatHex(bytes);
+    assertTrue(hex.contains("636f6c726e636c7800060006000600"), "colr nclx 6/6/6, limited range");
+    try (FrameGrabber grabber = FrameGrabber.open(ours)) {
+      assertEquals(YuvColour.BT601_LIMITED, grabber.colour());
     }
   }
 }

@@ -43,6 +43,8 @@ class ToolArgumentsTest {
         "1281x720");
     assertUsageError("--size must be WIDTHxHEIGHT", "roundtrip", "--size", "1280");
     assertUsageError("--fps must be a number above 0", "roundtrip", "--fps", "-3");
+    assertUsageError("--fps must be a number above 0, from 0.001 to 1000, was '1e-9'", "encode",
+        "--fps", "1e-9", "--output", "x.h264");
     assertUsageError("--frames must be a whole number from 1", "roundtrip", "--frames", "0");
     assertUsageError("--rc must be one of bitrate, buffer, off, quality, timestamp, was 'cbr'",
         "roundtrip", "--rc", "cbr");

@@ -3,6 +3,7 @@ package tq.brindlecast.openh264.tool;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.ByteArrayOutputStream;
@@ -19,6 +20,7 @@ import java.util.Random;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
+import tq.brindlecast.openh264.CodecException;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
@@ -26,6 +28,7 @@ import tq.brindlecast.openh264.X264Streams;
 import tq.brindlecast.openh264.bitstream.AnnexB;
 import tq.brindlecast.openh264.bitstream.NalUnit;
 import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
+import tq.brindlecast.openh264.video.FrameGrabber;
 
 /** The tool keeps its inputs, reports every failure as one, and says why it refuses. */
 class ToolRulesTest {
@@ -155,6 +158,26 @@ class ToolRulesTest {
       assertEquals(Main.FAILURE, run.status(), run.toString());
       assertTrue(firstLine(run).endsWith(
           feature + " is not supported by OpenH264; 3 access units not decoded"), run.toString());
+      // In an MP4 the file is fine and the stream is not: grab and the API say so alike.
+      Path mp4 = dir.resolve("unsupported.mp4");
+      FfmpegTool.run("-loglevel", "error", "-y", "-i", file.toString(), "-c", "copy",
+          mp4.toString());
+      ToolRun grab = ToolRun.of("grab", mp4.toString(), "--frame", "0", "--output",
+          dir.resolve("out.png").toString());
+      assertEquals(Main.FAILURE, grab.status(), grab.toString());
+      assertTrue(firstLine(grab).contains(feature + " is not supported by OpenH264"), kind.getKey()
+          + ": " + grab);
+      try (FrameGrabber grabber = FrameGrabber.open(mp4)) {
+        CodecException thrown = assertThrows(CodecException.class, () -> grabber.picture(0));
+        assertTrue(thrown.getMessage().contains(feature), thrown.getMessage());
+      }
+      // info tells the stream's scan type apart from the file's layout.
+      String scan = kind.getKey().equals("interlaced") ? "interlaced" : "progressive";
+      for (Path input : List.of(file, mp4)) {
+        ToolRun info = ToolRun.of("info", input.toString());
+        assertEquals(Main.OK, info.status(), info.toString());
+        assertTrue(info.summary("scan").startsWith(scan + " (frame_mbs_only_flag"), info.out());
+      }
     }
   }
 
