@@ -144,6 +144,58 @@ class HostileMp4Test {
         refused == null ? "read without complaint" : refused.getMessage());
   }
 
+  /**
+   * Tables that claim a one-byte sample for every byte of a file of this many megabytes: the
+   * reader holds them in a small multiple of the file's size, as -Xmx256m needs for 4 MB.
+   */
+  @ParameterizedTest
+  @ValueSource(ints = {1, 4})
+  void tablesClaimingASampleForEveryByte(int megabytes) throws Exception {
+    byte[] file = oneByteSamples(files.get("b-frames"), megabytes << 20);
+    int count = (int) Mp4TestFiles.u32(file, Mp4TestFiles.find(file, "stsz").payload() + 8);
+    com.sun.management.ThreadMXBean threads =
+        (com.sun.management.ThreadMXBean) ManagementFactory.getThreadMXBean();
+    long allocatedBefore = threads.getCurrentThreadAllocatedBytes();
+    try (Mp4Reader reader = Mp4Reader.of(file)) {
+      long allocated = threads.getCurrentThreadAllocatedBytes() - allocatedBefore;
+      assertEquals(count, reader.videoTrack().sampleCount());
+      assertEquals(count, reader.videoTrack().pictureCount());
+      assertTrue(allocated < 40L * file.length,
+          "opening a " + file.length + "-byte file allocated " + allocated + " bytes");
+    }
+  }
+
+  /**
+   * The file (mdat first, moov last) with its mdat grown to {@code bytes} and its tables rewritten
+   * in place to one sample of one byte for each of them, all in one chunk.
+   */
+  private static byte[] oneByteSamples(byte[] original, int bytes) {
+    Mp4TestFiles.Box mdat = Mp4TestFiles.find(original, "mdat");
+    Mp4TestFiles.Box moov = Mp4TestFiles.find(original, "moov");
+    byte[] head = Arrays.copyOf(original, mdat.payload() + bytes);
+    Mp4TestFiles.putU32(head, mdat.start(), mdat.headerLength() + bytes);
+    byte[] file = Arrays.copyOf(head, head.length + moov.end() - moov.start());
+    System.arraycopy(original, moov.start(), file, head.length, moov.end() - moov.start());
+    long count = bytes;
+    set(file, "stsz", 4, 1, count);
+    set(file, "stts", 4, 1, count, 1);
+    set(file, "ctts", 4, 1, count, 0);
+    set(file, "stsc", 4, 1, 1, count, 1);
+    set(file, "stco", 4, 1, mdat.payload());
+    set(file, "stss", 4, 0);
+    set(file, "elst", 4, 0);
+    return file;
+  }
+
+  /** Writes 32-bit values into the first box of that type, from {@code field} bytes in. */
+  private static void set(byte[] file, String type, int field, long... values) {
+    int at = Mp4TestFiles.find(file, type).payload() + field;
+    for (long value : values) {
+      Mp4TestFiles.putU32(file, at, value);
+      at += 4;
+    }
+  }
+
   @Test
   void tenThousandMutatedFiles() {
     assertTimeoutPreemptively(Duration.ofMinutes(3), () -> {
