@@ -7,7 +7,9 @@ import java.util.Map;
 /**
  * Finds the H.264 video track in a {@code moov} box and reads its sample tables into a {@link
  * SampleTable}. Every count is checked against the bytes of its box before anything is allocated
- * for it, and tables that describe different numbers of samples are refused.
+ * for it, and tables that describe different numbers of samples are refused. Samples from the
+ * first one whose bytes lie past the end of the file on are counted as missing: a file cut short
+ * keeps the samples before the cut.
  */
 final class MovieBoxParser {
   private static final Map<String, String> OTHER_CODECS =
@@ -210,10 +212,11 @@ final class MovieBoxParser {
         long offset = chunkOffsets[(int) chunk - 1];
         for (long i = 0; i < samplesPerChunk; i++, sample++) {
           long size = sizes.next();
-          if (!samples.fits(offset, size) || size > Integer.MAX_VALUE) {
-            throw new Mp4FormatException(
-                "sample " + (sample + 1) + " (" + size + " bytes at offset " + offset
-                    + ") lies past the end of the file: it was cut short");
+          if (samples.missingSamples() > 0 || !samples.fits(offset, size)
+              || size > Integer.MAX_VALUE) {
+            // A file cut short: this sample and every later one are lost, the earlier ones kept.
+            samples.addMissing(1);
+            continue;
           }
           long duration = durations.next();
           int compositionOffset =

@@ -115,6 +115,19 @@ public final class Mp4Track {
     return fragmented;
   }
 
+  /**
+   * {@return the samples the file's tables list whose bytes are not all in the file, a file cut
+   * short: they are left out, as is every sample after the first of them; 0 for a whole file}
+   */
+  public long missingSamples() {
+    return samples.missingSamples();
+  }
+
+  /** {@return how many bytes the file's last box claims beyond the file's end; 0 if none} */
+  public long missingBytes() {
+    return samples.missingBytes();
+  }
+
   /** {@return the number of samples} */
   public int sampleCount() {
     return samples.count();

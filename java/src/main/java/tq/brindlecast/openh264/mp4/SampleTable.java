@@ -14,6 +14,9 @@ final class SampleTable {
 
   private final long fileSize;
   private int count;
+  /** Samples the tables list whose bytes the file does not hold, and bytes its last box lacks. */
+  private long missingSamples;
+  private long missingBytes;
   private long[] offsets;
   private int[] sizes;
   private long[] decodeTimes;
@@ -97,12 +100,22 @@ final class SampleTable {
     descriptions = descriptions == null ? null : Arrays.copyOf(descriptions, capacity);
   }
 
-  /** Drops the samples from {@code newCount} on: a fragment that turned out to be cut short. */
-  void truncate(int newCount) {
-    for (int i = newCount; i < count; i++) {
-      sync[i >> 6] &= ~(1L << i);
-    }
-    count = Math.min(count, newCount);
+  /** Counts samples the tables list but the file, cut short, does not hold. */
+  void addMissing(long samplesLost) {
+    missingSamples += samplesLost;
+  }
+
+  long missingSamples() {
+    return missingSamples;
+  }
+
+  /** Records how many bytes the file's last box claims beyond the end of the file. */
+  void setMissingBytes(long bytes) {
+    missingBytes = bytes;
+  }
+
+  long missingBytes() {
+    return missingBytes;
   }
 
   long offset(int i) {

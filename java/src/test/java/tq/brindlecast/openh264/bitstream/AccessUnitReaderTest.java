@@ -140,7 +140,8 @@ class AccessUnitReaderTest {
         long at = position++;
         long inSlice = sliceBytes == 0 ? at : at % sliceBytes;
         // 00 00 01, then a non-IDR slice header whose first_mb_in_slice is not 0, then 0x55s.
-        return inSlice < 2 ? 0 : inSlice == 2 ? 1 : inSlice == 3 ? 0x41 : inSlice == 4 ? 0x40 : 0x55;
+        return inSlice < 2 ? 0
+            : inSlice == 2 ? 1 : inSlice == 3 ? 0x41 : inSlice == 4 ? 0x40 : 0x55;
       }
     };
     IOException refused = assertTimeoutPreemptively(java.time.Duration.ofSeconds(60),
