@@ -41,5 +41,8 @@ add_custom_command(OUTPUT ${TQ_JAVADOC_JAR}
   DEPENDS ${TQ_JAVA_SOURCES} ${_tq_legal_stage}/META-INF/LICENSE ${_tq_legal_stage}/META-INF/NOTICE
   COMMENT "Checking the javadoc (doclint, warnings fail) and packing tqh264bridge-javadoc.jar"
   VERBATIM)
+# The jar is tqh264bridge_jar's output: depending on that target, not on the
+# file, keeps its rule from running twice at once in a parallel build.
 add_custom_target(tqh264bridge_maven_artifact ALL
-  DEPENDS ${TQ_JAR} ${TQ_SOURCES_JAR} ${TQ_JAVADOC_JAR} ${TQ_POM})
+  DEPENDS ${TQ_SOURCES_JAR} ${TQ_JAVADOC_JAR} ${TQ_POM})
+add_dependencies(tqh264bridge_maven_artifact tqh264bridge_jar)

@@ -40,6 +40,12 @@ import java.util.List;
 public final class AccessUnitReader implements Closeable {
   private static final byte[] START_CODE = {0, 0, 0, 1};
   private static final int READ_SIZE = 1 << 16;
+  /**
+   * The longest NAL unit or access unit read: far above any real picture (a level 6.2 picture of
+   * 8192x4320 at the highest bit rate is a few megabytes), and far below what would exhaust a
+   * small heap.
+   */
+  public static final int MAX_UNIT_BYTES = 64 << 20;
 
   private final InputStream in;
   private byte[] buffer = new byte[2 * READ_SIZE];
@@ -119,8 +125,15 @@ public final class AccessUnitReader implements Closeable {
     boolean hasSlice = unit.stream().anyMatch(AccessUnitReader::isBaseSlice);
     int prefixRun = -1;
     byte[] nal;
+    long bytes = unit.stream().mapToLong(n -> n.length).sum();
     while ((nal = nextNalUnit()) != null) {
       int type = NalUnit.typeOf(nal[0]);
+      bytes += nal.length;
+      if (bytes > MAX_UNIT_BYTES) {
+        throw new IOException("the access unit ending at byte " + bytesRead + " is longer than "
+            + (MAX_UNIT_BYTES >> 20) + " MiB, more than any picture: the stream is damaged or"
+            + " not H.264");
+      }
       if (hasSlice && beginsAccessUnit(type, nal)) {
         int cut = prefixRun >= 0 && isBaseSliceType(type) ? prefixRun : unit.size();
         carried.addAll(unit.subList(cut, unit.size()));
@@ -155,6 +168,11 @@ public final class AccessUnitReader implements Closeable {
       int next;
       while ((next = AnnexB.findStartCode(buffer, start + searched, end)) < 0 && !endOfInput) {
         searched = Math.max(0, end - start - 2);
+        if (end - start > MAX_UNIT_BYTES) {
+          throw new IOException("the NAL unit at byte " + (bytesRead - (end - start))
+              + " is longer than " + (MAX_UNIT_BYTES >> 20) + " MiB, more than any picture: the"
+              + " stream is damaged or not H.264");
+        }
         fill();
       }
       int unitEnd = next >= 0 ? next : end;
@@ -212,15 +230,21 @@ public final class AccessUnitReader implements Closeable {
     return isBaseSliceType(NalUnit.typeOf(nal[0]));
   }
 
-  /** Keeps the bytes from {@code start} on, then reads more behind them. */
+  /**
+   * Keeps the bytes from {@code start} on, then reads more behind them. The kept bytes move only
+   * when they do not already start the buffer, and the buffer doubles, so a long unit costs
+   * linear time.
+   */
   private void fill() throws IOException {
     int kept = end - start;
-    if (kept + READ_SIZE > buffer.length) {
-      buffer = Arrays.copyOf(buffer, Math.max(buffer.length * 2, kept + READ_SIZE));
+    if (start > 0) {
+      System.arraycopy(buffer, start, buffer, 0, kept);
+      start = 0;
+      end = kept;
     }
-    System.arraycopy(buffer, start, buffer, 0, kept);
-    start = 0;
-    end = kept;
+    if (end + READ_SIZE > buffer.length) {
+      buffer = Arrays.copyOf(buffer, Math.max(buffer.length * 2, end + READ_SIZE));
+    }
     int read = in.readNBytes(buffer, end, READ_SIZE);
     if (read < READ_SIZE) {
       endOfInput = true;

@@ -28,14 +28,14 @@ final class FragmentParser {
 
   /**
    * Adds the fragment's samples of the track to {@code samples}. When the last fragment's samples
-   * reach past the end of the file, a recording cut short, none of them are added.
+   * reach past the end of the file, a recording cut short, those whose bytes are all in the file
+   * are added and the rest counted as missing.
    *
    * @param last whether this is the file's last fragment
    */
   static void add(
       ParsedBox moof, MovieBoxParser.VideoTrack track, SampleTable samples, boolean last)
       throws Mp4FormatException {
-    int before = samples.count();
     long previousDataEnd = moof.start;
     for (ParsedBox traf : moof.all("traf")) {
       ParsedBox.Cursor tfhd = traf.require("tfhd").cursor();
@@ -97,7 +97,8 @@ final class FragmentParser {
               (runFlags & SAMPLE_COMPOSITION_OFFSET) != 0 ? fields.s32() : 0;
           if (!samples.fits(dataPosition, sampleSize) || sampleSize > Integer.MAX_VALUE) {
             if (last && dataPosition >= 0) {
-              samples.truncate(before);
+              // A recording cut short: its complete samples stay, the rest are counted lost.
+              samples.addMissing(count - i + laterSamples(traf, trun));
               return;
             }
             throw new Mp4FormatException(
@@ -112,6 +113,19 @@ final class FragmentParser {
       }
       previousDataEnd = dataPosition;
     }
+  }
+
+  /** The samples the truns after {@code trun} in the traf list. */
+  private static long laterSamples(ParsedBox traf, ParsedBox trun) throws Mp4FormatException {
+    long later = 0;
+    boolean after = false;
+    for (ParsedBox other : traf.all("trun")) {
+      if (after) {
+        later += other.cursor(4).u32();
+      }
+      after |= other == trun;
+    }
+    return later;
   }
 
   /**

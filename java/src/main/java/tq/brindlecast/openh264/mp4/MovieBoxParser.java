@@ -7,7 +7,9 @@ import java.util.Map;
 /**
  * Finds the H.264 video track in a {@code moov} box and reads its sample tables into a {@link
  * SampleTable}. Every count is checked against the bytes of its box before anything is allocated
- * for it, and tables that describe different numbers of samples are refused.
+ * for it, and tables that describe different numbers of samples are refused. Samples from the
+ * first one whose bytes lie past the end of the file on are counted as missing: a file cut short
+ * keeps the samples before the cut.
  */
 final class MovieBoxParser {
   private static final Map<String, String> OTHER_CODECS =
@@ -106,7 +108,7 @@ final class MovieBoxParser {
     int trackId = tkhd.s32();
     long timescale = timescale(mdia.require("mdhd"));
     long movieTimescale = timescale(moov.require("mvhd"));
-    SampleTable samples = new SampleTable(fileSize);
+    SampleTable samples = new SampleTable(fileSize, SampleSizes.of(stbl, fileSize).count());
     readSampleTables(stbl, samples, entries.size());
     long shift = presentationShift(trak.child("edts"), timescale, movieTimescale);
     ParsedBox mvex = moov.child("mvex");
@@ -167,20 +169,26 @@ final class MovieBoxParser {
 
   private static void readSampleTables(ParsedBox stbl, SampleTable samples, int descriptions)
       throws Mp4FormatException {
-    long[] sizes = sampleSizes(stbl, samples.fileSize());
-    int count = sizes.length;
+    SampleSizes sizes = SampleSizes.of(stbl, samples.fileSize());
+    long count = sizes.count();
     long[] chunkOffsets = chunkOffsets(stbl);
-    long[] decodeTimes = new long[count + 1];
-    long[] durations = new long[count];
-    timeToSample(stbl.require("stts"), decodeTimes, durations);
-    int[] compositionOffsets = compositionOffsets(stbl.child("ctts"), count);
-    boolean[] sync = syncSamples(stbl.child("stss"), count);
+    ParsedBox stts = stbl.require("stts");
+    checkRunTotal(stts, count, "times");
+    SampleRuns durations = new SampleRuns(stts);
+    ParsedBox ctts = stbl.child("ctts");
+    if (ctts != null) {
+      // Version 0 declares the offsets unsigned, but writers put negative ones there too.
+      checkRunTotal(ctts, count, "offsets");
+    }
+    SampleRuns compositionOffsets = ctts == null ? null : new SampleRuns(ctts);
+    long[] sync = syncSamples(stbl.child("stss"), count);
 
     ParsedBox stsc = stbl.require("stsc");
     ParsedBox.Cursor runs = stsc.cursor(4);
     long runCount = runs.u32();
     runs.requireEntries(runCount, 12);
     int sample = 0;
+    long decodeTime = 0;
     long firstChunk = runCount > 0 ? runs.u32() : 1;
     if (firstChunk != 1) {
       throw disagree(stsc, "its first run starts at chunk " + firstChunk + ", not 1");
@@ -203,14 +211,21 @@ final class MovieBoxParser {
         }
         long offset = chunkOffsets[(int) chunk - 1];
         for (long i = 0; i < samplesPerChunk; i++, sample++) {
-          if (!samples.fits(offset, sizes[sample]) || sizes[sample] > Integer.MAX_VALUE) {
-            throw new Mp4FormatException(
-                "sample " + (sample + 1) + " (" + sizes[sample] + " bytes at offset " + offset
-                    + ") lies past the end of the file: it was cut short");
+          long size = sizes.next();
+          if (samples.missingSamples() > 0 || !samples.fits(offset, size)
+              || size > Integer.MAX_VALUE) {
+            // A file cut short: this sample and every later one are lost, the earlier ones kept.
+            samples.addMissing(1);
+            continue;
           }
-          samples.add(offset, (int) sizes[sample], decodeTimes[sample],
-              compositionOffsets[sample], durations[sample], sync[sample], (int) description);
-          offset += sizes[sample];
+          long duration = durations.next();
+          int compositionOffset =
+              compositionOffsets == null ? 0 : (int) compositionOffsets.next();
+          boolean isSync = sync == null || (sync[sample >> 6] & 1L << sample) != 0;
+          samples.add(offset, (int) size, decodeTime, compositionOffset, duration, isSync,
+              (int) description);
+          decodeTime += duration;
+          offset += size;
         }
       }
       firstChunk = nextFirstChunk;
@@ -220,56 +235,117 @@ final class MovieBoxParser {
     }
   }
 
-  private static long[] sampleSizes(ParsedBox stbl, long fileSize) throws Mp4FormatException {
-    ParsedBox stsz = stbl.child("stsz");
-    if (stsz != null) {
-      ParsedBox.Cursor fields = stsz.cursor(4);
-      long constant = fields.u32();
+  /** The sizes of stsz or stz2, read one at a time: a table of them would outweigh the file. */
+  private static final class SampleSizes {
+    private final ParsedBox.Cursor fields;
+    private final long constant;
+    private final int fieldBits;
+    private final long count;
+    private int pair = -1;
+
+    private SampleSizes(ParsedBox.Cursor fields, long constant, int fieldBits, long count) {
+      this.fields = fields;
+      this.constant = constant;
+      this.fieldBits = fieldBits;
+      this.count = count;
+    }
+
+    static SampleSizes of(ParsedBox stbl, long fileSize) throws Mp4FormatException {
+      ParsedBox stsz = stbl.child("stsz");
+      if (stsz != null) {
+        ParsedBox.Cursor fields = stsz.cursor(4);
+        long constant = fields.u32();
+        long count = fields.u32();
+        if (constant != 0) {
+          // Every sample needs its bytes in the file, which bounds the count.
+          if (constant > Integer.MAX_VALUE || count > fileSize / constant) {
+            throw disagree(stsz, "it lists " + count + " samples of " + constant
+                + " bytes, more than the file's " + fileSize + " bytes hold");
+          }
+          return new SampleSizes(fields, constant, 0, count);
+        }
+        fields.requireEntries(count, 4);
+        return new SampleSizes(fields, 0, 32, count);
+      }
+      ParsedBox stz2 = stbl.child("stz2");
+      if (stz2 == null) {
+        throw new Mp4FormatException(
+            "the stbl box at offset " + stbl.start + " has neither an stsz nor an stz2 box");
+      }
+      ParsedBox.Cursor fields = stz2.cursor(7);
+      int fieldBits = fields.u8();
       long count = fields.u32();
-      if (constant != 0) {
-        // Every sample needs its bytes in the file, which bounds the count.
-        if (constant > Integer.MAX_VALUE || count > fileSize / constant) {
-          throw disagree(stsz, "it lists " + count + " samples of " + constant
-              + " bytes, more than the file's " + fileSize + " bytes hold");
-        }
-        long[] sizes = new long[(int) count];
-        java.util.Arrays.fill(sizes, constant);
-        return sizes;
+      if (fieldBits != 4 && fieldBits != 8 && fieldBits != 16) {
+        throw disagree(stz2, "its fields are " + fieldBits + " bits (4, 8 or 16 are allowed)");
       }
-      fields.requireEntries(count, 4);
-      long[] sizes = new long[(int) count];
-      for (int i = 0; i < count; i++) {
-        sizes[i] = fields.u32();
-      }
-      return sizes;
+      fields.requireEntries((count * fieldBits + 7) / 8, 1);
+      return new SampleSizes(fields, 0, fieldBits, count);
     }
-    ParsedBox stz2 = stbl.child("stz2");
-    if (stz2 == null) {
-      throw new Mp4FormatException(
-          "the stbl box at offset " + stbl.start + " has neither an stsz nor an stz2 box");
+
+    long count() {
+      return count;
     }
-    ParsedBox.Cursor fields = stz2.cursor(7);
-    int fieldBits = fields.u8();
-    long count = fields.u32();
-    if (fieldBits != 4 && fieldBits != 8 && fieldBits != 16) {
-      throw disagree(stz2, "its fields are " + fieldBits + " bits (4, 8 or 16 are allowed)");
-    }
-    fields.requireEntries((count * fieldBits + 7) / 8, 1);
-    long[] sizes = new long[(int) count];
-    for (int i = 0; i < count; i++) {
-      if (fieldBits == 16) {
-        sizes[i] = fields.u16();
-      } else if (fieldBits == 8) {
-        sizes[i] = fields.u8();
-      } else {
-        int pair = fields.u8();
-        sizes[i] = pair >> 4;
-        if (++i < count) {
-          sizes[i] = pair & 0xF;
-        }
+
+    long next() throws Mp4FormatException {
+      switch (fieldBits) {
+        case 0:
+          return constant;
+        case 32:
+          return fields.u32();
+        case 16:
+          return fields.u16();
+        case 8:
+          return fields.u8();
+        default:
+          if (pair >= 0) {
+            int low = pair & 0xF;
+            pair = -1;
+            return low;
+          }
+          pair = fields.u8();
+          return pair >> 4;
       }
     }
-    return sizes;
+  }
+
+  /** The per-sample values of stts or ctts, read from their runs one sample at a time. */
+  private static final class SampleRuns {
+    private final ParsedBox.Cursor fields;
+    private long left;
+    private long value;
+
+    SampleRuns(ParsedBox box) throws Mp4FormatException {
+      fields = box.cursor(8);
+    }
+
+    long next() throws Mp4FormatException {
+      while (left == 0) {
+        left = fields.u32();
+        value = fields.u32();
+      }
+      left--;
+      return value;
+    }
+  }
+
+  /** Checks that the runs of stts or ctts cover exactly the {@code count} samples. */
+  private static void checkRunTotal(ParsedBox box, long count, String what)
+      throws Mp4FormatException {
+    ParsedBox.Cursor fields = box.cursor(4);
+    long runs = fields.u32();
+    fields.requireEntries(runs, 8);
+    long total = 0;
+    for (long run = 0; run < runs; run++) {
+      total += fields.u32();
+      fields.skip(4);
+      if (total > count) {
+        throw disagree(box, "it gives " + what + " to more samples than the " + count
+            + " in stsz");
+      }
+    }
+    if (total != count) {
+      throw disagree(box, "it gives " + what + " to " + total + " samples, stsz lists " + count);
+    }
   }
 
   private static long[] chunkOffsets(ParsedBox stbl) throws Mp4FormatException {
@@ -293,71 +369,21 @@ final class MovieBoxParser {
     return offsets;
   }
 
-  /** Fills the decode times (one more than samples: the end) and durations from stts. */
-  private static void timeToSample(ParsedBox stts, long[] decodeTimes, long[] durations)
-      throws Mp4FormatException {
-    ParsedBox.Cursor fields = stts.cursor(4);
-    long runs = fields.u32();
-    fields.requireEntries(runs, 8);
-    int sample = 0;
-    int count = durations.length;
-    for (long run = 0; run < runs; run++) {
-      long runLength = fields.u32();
-      long delta = fields.u32();
-      if (runLength > count - sample) {
-        throw disagree(stts, "it gives times to more samples than the " + count + " in stsz");
-      }
-      for (long i = 0; i < runLength; i++, sample++) {
-        durations[sample] = delta;
-        decodeTimes[sample + 1] = decodeTimes[sample] + delta;
-      }
-    }
-    if (sample != count) {
-      throw disagree(stts, "it gives times to " + sample + " samples, stsz lists " + count);
-    }
-  }
-
-  private static int[] compositionOffsets(ParsedBox ctts, int count) throws Mp4FormatException {
-    int[] offsets = new int[count];
-    if (ctts == null) {
-      return offsets;
-    }
-    // Version 0 declares the offsets unsigned, but writers put negative ones there too.
-    ParsedBox.Cursor fields = ctts.cursor(4);
-    long runs = fields.u32();
-    fields.requireEntries(runs, 8);
-    int sample = 0;
-    for (long run = 0; run < runs; run++) {
-      long runLength = fields.u32();
-      int offset = fields.s32();
-      if (runLength > count - sample) {
-        throw disagree(ctts, "it gives offsets to more samples than the " + count + " in stsz");
-      }
-      for (long i = 0; i < runLength; i++) {
-        offsets[sample++] = offset;
-      }
-    }
-    if (sample != count) {
-      throw disagree(ctts, "it gives offsets to " + sample + " samples, stsz lists " + count);
-    }
-    return offsets;
-  }
-
-  private static boolean[] syncSamples(ParsedBox stss, int count) throws Mp4FormatException {
-    boolean[] sync = new boolean[count];
+  /** The sync samples as bits, or null when every sample is one (no stss box). */
+  private static long[] syncSamples(ParsedBox stss, long count) throws Mp4FormatException {
     if (stss == null) {
-      java.util.Arrays.fill(sync, true);
-      return sync;
+      return null;
     }
     ParsedBox.Cursor fields = stss.cursor(4);
     long entries = fields.u32();
     fields.requireEntries(entries, 4);
+    long[] sync = new long[(int) ((count + 63) / 64)];
     for (long i = 0; i < entries; i++) {
       long number = fields.u32();
       if (number < 1 || number > count) {
         throw disagree(stss, "it names sample " + number + " of " + count);
       }
-      sync[(int) number - 1] = true;
+      sync[(int) ((number - 1) >> 6)] |= 1L << (number - 1);
     }
     return sync;
   }

@@ -44,8 +44,10 @@ import tq.brindlecast.openh264.io.TemporaryFiles;
  *
  * <p>Opening reads the boxes that describe the samples and checks them: every box lies inside its
  * parent, every sample inside the file, and the sample tables agree. Anything else is an {@link
- * Mp4FormatException} saying what is wrong. A fragmented file cut inside its last fragment reads
- * up to the fragment before, as a recording that was interrupted.
+ * Mp4FormatException} saying what is wrong. A file cut short, progressive or fragmented, reads
+ * as a recording that was interrupted: the samples whose bytes are all in the file, up to the
+ * first that is not; {@link Mp4Track#missingSamples()} and {@link Mp4Track#missingBytes()} say
+ * what was lost.
  *
  * <p>A reader's calls are serialised; {@link #close()} closes the file or channel.
  */
@@ -217,6 +219,7 @@ public final class Mp4Reader implements Closeable {
     long size = input.size();
     ParsedBox moov = null;
     List<BoxHeader> fragments = new ArrayList<>();
+    long missingBytes = 0;
     long position = 0;
     while (position < size) {
       if (size - position < 8 && moov != null) {
@@ -225,6 +228,7 @@ public final class Mp4Reader implements Closeable {
       BoxHeader header = BoxHeader.read(input, position);
       if (header.end() > size) {
         if (moov != null) {
+          missingBytes = header.end() - size;
           break; // a cut trailing box: the samples it held are checked below
         }
         throw new Mp4FormatException(
@@ -248,8 +252,12 @@ public final class Mp4Reader implements Closeable {
       boolean last = i == fragments.size() - 1;
       FragmentParser.add(load(input, fragments.get(i)), video, video.samples(), last);
     }
+    video.samples().setMissingBytes(missingBytes);
     if (video.samples().count() == 0) {
-      throw new Mp4FormatException("the video track has no samples");
+      long missing = video.samples().missingSamples();
+      throw new Mp4FormatException(missing == 0 ? "the video track has no samples"
+          : "the video track's first sample lies past the end of the file, and with it all "
+              + missing + " samples: it was cut short before them");
     }
     return new Mp4Track(video, !fragments.isEmpty());
   }

@@ -2,7 +2,6 @@ package tq.brindlecast.openh264.mp4;
 
 import java.util.ArrayList;
 import java.util.Arrays;
-import java.util.Comparator;
 import java.util.List;
 import java.util.Objects;
 
@@ -26,14 +25,34 @@ public final class Mp4Track {
     this.track = track;
     this.samples = track.samples();
     this.fragmented = fragmented;
-    List<Integer> shown = new ArrayList<>();
+    int[] shown = new int[samples.count()];
+    int count = 0;
     for (int i = 0; i < samples.count(); i++) {
       if (presentationTime(i) >= 0) {
-        shown.add(i);
+        shown[count++] = i;
       }
     }
-    shown.sort(Comparator.comparingLong(this::presentationTime));
-    this.pictures = shown.stream().mapToInt(Integer::intValue).toArray();
+    this.pictures = Arrays.copyOf(shown, count);
+    sortByPresentationTime(pictures, new int[count], 0, count);
+  }
+
+  /** A stable merge sort of sample indices, without boxing a table that may be millions long. */
+  private void sortByPresentationTime(int[] indices, int[] spare, int from, int to) {
+    if (to - from < 2) {
+      return;
+    }
+    int middle = (from + to) >>> 1;
+    sortByPresentationTime(indices, spare, from, middle);
+    sortByPresentationTime(indices, spare, middle, to);
+    if (presentationTime(indices[middle - 1]) <= presentationTime(indices[middle])) {
+      return; // already in order, as samples without reordering always are
+    }
+    System.arraycopy(indices, from, spare, from, to - from);
+    for (int i = from, left = from, right = middle; i < to; i++) {
+      boolean takeLeft = right >= to
+          || left < middle && presentationTime(spare[left]) <= presentationTime(spare[right]);
+      indices[i] = takeLeft ? spare[left++] : spare[right++];
+    }
   }
 
   /** {@return the track's ID in the file} */
@@ -107,6 +126,19 @@ public final class Mp4Track {
   /** {@return whether samples came from movie fragments ({@code moof})} */
   public boolean fragmented() {
     return fragmented;
+  }
+
+  /**
+   * {@return the samples the file's tables list whose bytes are not all in the file, a file cut
+   * short: they are left out, as is every sample after the first of them; 0 for a whole file}
+   */
+  public long missingSamples() {
+    return samples.missingSamples();
+  }
+
+  /** {@return how many bytes the file's last box claims beyond the file's end; 0 if none} */
+  public long missingBytes() {
+    return samples.missingBytes();
   }
 
   /** {@return the number of samples} */

@@ -101,6 +101,9 @@ final class ParsedBox {
     List<ParsedBox> boxes = new ArrayList<>();
     int position = payload + skip;
     while (position < end) {
+      if (isTerminator(position)) {
+        break;
+      }
       BoxHeader header =
           BoxHeader.parse(data, position, end - position, base + position, base + end, -1);
       int childEnd = (int) (header.end() - base);
@@ -109,6 +112,22 @@ final class ParsedBox {
       position = childEnd;
     }
     return boxes;
+  }
+
+  /**
+   * Whether the bytes from {@code position} to the end are QuickTime's terminator: fewer than a
+   * box header's 8, all zero, as {@code qtmux} and QuickTime itself end a sample entry's boxes.
+   */
+  private boolean isTerminator(int position) {
+    if (end - position >= 8) {
+      return false;
+    }
+    for (int i = position; i < end; i++) {
+      if (data[i] != 0) {
+        return false;
+      }
+    }
+    return true;
   }
 
   /** Reads the payload from its start. */

@@ -3,23 +3,44 @@ package tq.brindlecast.openh264.mp4;
 import java.util.Arrays;
 
 /**
- * The samples of a track in decode order, in parallel arrays that grow as fragments add samples.
- * Every sample lies inside the file, and there are never more samples than the file has bytes,
- * so no field of the file can make these arrays larger than the file itself warrants.
+ * The samples of a track in decode order, in parallel primitive arrays that grow as fragments add
+ * samples. Every sample lies inside the file, and there are never more samples than the file has
+ * bytes. A sample costs 24 bytes (offset, size, decode time, duration) and a bit for sync; the
+ * composition offsets and sample descriptions take memory only when a sample needs them, so a
+ * file of one-byte samples stays within a small multiple of its size whatever its tables claim.
  */
 final class SampleTable {
+  private static final int INITIAL = 16;
+
   private final long fileSize;
   private int count;
-  private long[] offsets = new long[16];
-  private int[] sizes = new int[16];
-  private long[] decodeTimes = new long[16];
-  private int[] compositionOffsets = new int[16];
-  private long[] durations = new long[16];
-  private boolean[] sync = new boolean[16];
-  private int[] descriptions = new int[16];
+  /** Samples the tables list whose bytes the file does not hold, and bytes its last box lacks. */
+  private long missingSamples;
+  private long missingBytes;
+  private long[] offsets;
+  private int[] sizes;
+  private long[] decodeTimes;
+  /** Unsigned 32-bit durations, as stts and trun store them. */
+  private int[] durations;
+  private long[] sync;
+  /** Null while every offset is 0. */
+  private int[] compositionOffsets;
+  /** Null while every sample uses description 1. */
+  private int[] descriptions;
 
   SampleTable(long fileSize) {
+    this(fileSize, INITIAL);
+  }
+
+  /** A table with room for {@code expected} samples, at most one per byte of the file. */
+  SampleTable(long fileSize, long expected) {
     this.fileSize = fileSize;
+    int capacity = (int) Math.max(1, Math.min(expected, Math.min(fileSize, Integer.MAX_VALUE - 8)));
+    offsets = new long[capacity];
+    sizes = new int[capacity];
+    decodeTimes = new long[capacity];
+    durations = new int[capacity];
+    sync = new long[(capacity + 63) / 64];
   }
 
   long fileSize() {
@@ -43,28 +64,58 @@ final class SampleTable {
           "the track lists more samples than the file has bytes (" + fileSize + ")");
     }
     if (count == offsets.length) {
-      int capacity = (int) Math.min(Integer.MAX_VALUE - 8, Math.max(16, count * 2L));
-      offsets = Arrays.copyOf(offsets, capacity);
-      sizes = Arrays.copyOf(sizes, capacity);
-      decodeTimes = Arrays.copyOf(decodeTimes, capacity);
-      compositionOffsets = Arrays.copyOf(compositionOffsets, capacity);
-      durations = Arrays.copyOf(durations, capacity);
-      sync = Arrays.copyOf(sync, capacity);
-      descriptions = Arrays.copyOf(descriptions, capacity);
+      grow((int) Math.min(Integer.MAX_VALUE - 8, Math.max(INITIAL, count * 2L)));
     }
     offsets[count] = offset;
     sizes[count] = size;
     decodeTimes[count] = decodeTime;
-    compositionOffsets[count] = compositionOffset;
-    durations[count] = duration;
-    sync[count] = isSync;
-    descriptions[count] = description;
+    durations[count] = (int) duration;
+    if (isSync) {
+      sync[count >> 6] |= 1L << count;
+    }
+    if (compositionOffset != 0 && compositionOffsets == null) {
+      compositionOffsets = new int[offsets.length];
+    }
+    if (compositionOffsets != null) {
+      compositionOffsets[count] = compositionOffset;
+    }
+    if (description != 1 && descriptions == null) {
+      descriptions = new int[offsets.length];
+      Arrays.fill(descriptions, 0, count, 1);
+    }
+    if (descriptions != null) {
+      descriptions[count] = description;
+    }
     count++;
   }
 
-  /** Drops the samples from {@code newCount} on: a fragment that turned out to be cut short. */
-  void truncate(int newCount) {
-    count = Math.min(count, newCount);
+  private void grow(int capacity) {
+    offsets = Arrays.copyOf(offsets, capacity);
+    sizes = Arrays.copyOf(sizes, capacity);
+    decodeTimes = Arrays.copyOf(decodeTimes, capacity);
+    durations = Arrays.copyOf(durations, capacity);
+    sync = Arrays.copyOf(sync, (capacity + 63) / 64);
+    compositionOffsets =
+        compositionOffsets == null ? null : Arrays.copyOf(compositionOffsets, capacity);
+    descriptions = descriptions == null ? null : Arrays.copyOf(descriptions, capacity);
+  }
+
+  /** Counts samples the tables list but the file, cut short, does not hold. */
+  void addMissing(long samplesLost) {
+    missingSamples += samplesLost;
+  }
+
+  long missingSamples() {
+    return missingSamples;
+  }
+
+  /** Records how many bytes the file's last box claims beyond the end of the file. */
+  void setMissingBytes(long bytes) {
+    missingBytes = bytes;
+  }
+
+  long missingBytes() {
+    return missingBytes;
   }
 
   long offset(int i) {
@@ -80,24 +131,24 @@ final class SampleTable {
   }
 
   int compositionOffset(int i) {
-    return compositionOffsets[i];
+    return compositionOffsets == null ? 0 : compositionOffsets[i];
   }
 
   long duration(int i) {
-    return durations[i];
+    return Integer.toUnsignedLong(durations[i]);
   }
 
   boolean sync(int i) {
-    return sync[i];
+    return (sync[i >> 6] & 1L << i) != 0;
   }
 
   /** The sample description (sample entry) the sample uses, from 1. */
   int description(int i) {
-    return descriptions[i];
+    return descriptions == null ? 1 : descriptions[i];
   }
 
   /** The decode time after the last sample. */
   long decodeEnd() {
-    return count == 0 ? 0 : decodeTimes[count - 1] + durations[count - 1];
+    return count == 0 ? 0 : decodeTimes[count - 1] + duration(count - 1);
   }
 }

@@ -58,6 +58,7 @@ final class DecodeCommand {
     Counts counts = new Counts();
     long bytes;
     String kind;
+    String lost;
     Progress progress = new Progress(output, "decoding", -1);
     try (InputStream in = ToolFiles.openInput(input, output)) {
       boolean mp4 = InputKinds.isMp4(in);
@@ -93,6 +94,7 @@ final class DecodeCommand {
         counts.nanos = pictures.decodeNanos();
         bytes = pictures.bytesRead();
         kind = mp4 ? " (MP4, " + movie.videoTrack().codec() + ")" : "";
+        lost = mp4 ? Mp4Inputs.lost(movie.videoTrack()) : null;
         if (counts.pictures == 0) {
           throw new IOException(noPicture(name, counts));
         }
@@ -120,6 +122,12 @@ final class DecodeCommand {
     }
     if (target != null) {
       output.summary("output", "%s", target);
+    }
+    if (lost != null) {
+      // What could be recovered is written, but a damaged input is never a silent success.
+      output.err().println("error: " + name + " was " + lost + "; the " + counts.pictures
+          + " pictures before the cut were " + (target == null ? "decoded" : "written"));
+      return Main.FAILURE;
     }
     return Main.OK;
   }

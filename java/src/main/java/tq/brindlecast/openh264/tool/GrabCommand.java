@@ -78,6 +78,13 @@ final class GrabCommand {
         track.pictureCount(), Main.seconds(track.toSeconds(track.duration())));
     output.summary("picture", "%s, %dx%d", which, track.width(), track.height());
     output.summary("output", "%s", target);
+    String lost = Mp4Inputs.lost(track);
+    if (lost != null) {
+      // The picture was recovered, but a damaged input is never a silent success.
+      output.err().println("error: " + name + " was " + lost + "; " + target + " holds a picture"
+          + " from before the cut");
+      return Main.FAILURE;
+    }
     return Main.OK;
   }
 

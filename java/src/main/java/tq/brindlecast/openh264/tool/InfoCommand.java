@@ -63,6 +63,10 @@ final class InfoCommand {
   private static void describe(Mp4Track track, String name, ToolOutput output) {
     output.summary("file", "%s: MP4, %s track %d, %s", name, track.codec(), track.trackId(),
         track.fragmented() ? "fragmented layout" : "one moov (not fragmented)");
+    String lost = Mp4Inputs.lost(track);
+    if (lost != null) {
+      output.summary("damaged", "%s; what follows describes the samples before the cut", lost);
+    }
     output.summary("codec", "%s", codec(track.profileIdc(), track.profileCompatibility(),
         track.levelIdc()));
     output.summary("size", "%dx%d", track.width(), track.height());

@@ -150,6 +150,11 @@ public final class Main {
     } catch (UnsatisfiedLinkError noLibrary) {
       err.println("error: " + noLibrary.getMessage());
       return FAILURE;
+    } catch (OutOfMemoryError exhausted) {
+      // The readers bound what a file can make them hold; this is the last line, not the rule.
+      err.println("error: the input needs more memory than Java was given (" + (Runtime.getRuntime()
+          .maxMemory() >> 20) + " MiB); give more with -Xmx, or check the input is not damaged");
+      return FAILURE;
     }
   }
 

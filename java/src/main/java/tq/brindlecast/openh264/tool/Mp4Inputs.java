@@ -54,6 +54,18 @@ final class Mp4Inputs {
     return first > 0;
   }
 
+  /**
+   * What a file cut short lost, e.g. "cut short: 20480 bytes missing, 15 of 100 samples lost",
+   * or null for a whole file.
+   */
+  static String lost(Mp4Track track) {
+    if (track.missingSamples() == 0 && track.missingBytes() == 0) {
+      return null;
+    }
+    return "cut short: " + track.missingBytes() + " bytes missing, " + track.missingSamples()
+        + " of " + (track.sampleCount() + track.missingSamples()) + " samples lost";
+  }
+
   /** The bytes of the track's samples. */
   static long videoBytes(Mp4Track track) {
     long bytes = 0;

@@ -18,6 +18,9 @@ final class Y4mWriter implements AutoCloseable {
 
   private final OutputStream out;
   private final String name;
+  /** The highest frame rate written, the one the tool reads back. */
+  static final int MAX_RATE = 1000;
+
   private long[] rate;
   private int[] aspect = {0, 0};
   private boolean fullRange;
@@ -51,7 +54,9 @@ final class Y4mWriter implements AutoCloseable {
       long numerator = sps.timeScale();
       long denominator = 2 * sps.numUnitsInTick();
       long divisor = gcd(numerator, denominator);
-      rate = new long[] {numerator / divisor, denominator / divisor};
+      if (numerator > 0 && denominator > 0 && numerator <= MAX_RATE * denominator) {
+        rate = new long[] {numerator / divisor, denominator / divisor};
+      } // else a rate no reader takes: the one given to the constructor stays
     }
     if (sps.hasAspectRatio()) {
       aspect = new int[] {sps.sarWidth(), sps.sarHeight()};
@@ -110,8 +115,19 @@ final class Y4mWriter implements AutoCloseable {
     out.close();
   }
 
-  /** A frame rate as a fraction: whole rates as n:1, NTSC-style rates as n000:1001. */
+  /**
+   * A frame rate as a fraction: whole rates as n:1, NTSC-style rates as n000:1001.
+   *
+   * @throws IllegalArgumentException if the rate is not one a Y4M header holds (above 0, at most
+   *     {@link #MAX_RATE}), such as what a timescale of 2^32-1 ticks a second gives
+   */
   static int[] rational(double fps) {
+    if (!(fps > 0 && fps <= MAX_RATE)) {
+      throw new IllegalArgumentException(
+          String.format(Locale.ROOT, "the video's timing gives %.6g pictures a second, which the"
+              + " Y4M header cannot hold (above 0, at most %d); give the rate with --fps", fps,
+              MAX_RATE));
+    }
     long whole = Math.round(fps);
     if (Math.abs(fps - whole) < 1e-6) {
       return new int[] {(int) whole, 1};

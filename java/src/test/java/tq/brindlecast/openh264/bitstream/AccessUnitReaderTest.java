@@ -3,6 +3,9 @@ package tq.brindlecast.openh264.bitstream;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTimeoutPreemptively;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.ByteArrayInputStream;
 import java.io.ByteArrayOutputStream;
@@ -13,6 +16,8 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.stream.Collectors;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.ValueSource;
 import tq.brindlecast.openh264.CodecException;
 import tq.brindlecast.openh264.DecoderConfig;
 import tq.brindlecast.openh264.FfmpegTool;
@@ -113,6 +118,41 @@ class AccessUnitReaderTest {
       assertArrayEquals(P_FIRST, reader.nextNalUnit());
       assertNull(reader.nextNalUnit());
     }
+  }
+
+  /**
+   * A NAL unit that never ends, and an access unit of slices that never ends it, each 72 MiB
+   * streamed: refused with a reason once past 64 MiB, in linear time (quadratic copying took
+   * minutes for far less).
+   */
+  @ParameterizedTest
+  @ValueSource(ints = {0, 4096})
+  void unitsLongerThanAnyPictureAreRefusedInLinearTime(int sliceBytes) {
+    long length = 72L << 20;
+    java.io.InputStream endless = new java.io.InputStream() {
+      private long position;
+
+      @Override
+      public int read() {
+        if (position >= length) {
+          return -1;
+        }
+        long at = position++;
+        long inSlice = sliceBytes == 0 ? at : at % sliceBytes;
+        // 00 00 01, then a non-IDR slice header whose first_mb_in_slice is not 0, then 0x55s.
+        return inSlice < 2 ? 0
+            : inSlice == 2 ? 1 : inSlice == 3 ? 0x41 : inSlice == 4 ? 0x40 : 0x55;
+      }
+    };
+    IOException refused = assertTimeoutPreemptively(java.time.Duration.ofSeconds(60),
+        () -> assertThrows(IOException.class, () -> {
+          try (AccessUnitReader reader = new AccessUnitReader(endless)) {
+            while (reader.nextAccessUnit() != null) {
+              // keep reading
+            }
+          }
+        }));
+    assertTrue(refused.getMessage().contains("longer than 64 MiB"), refused.getMessage());
   }
 
   @Test

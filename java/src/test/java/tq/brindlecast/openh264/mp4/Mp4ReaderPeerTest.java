@@ -61,6 +61,12 @@ class Mp4ReaderPeerTest {
         cat(x264, "-bf", "0", "-tag:v", "avc3", "-x264-params", "repeat-headers=1"));
     Path spsInBand = folder.resolve("sps-in-band-pps-in-avcC.mp4");
     Files.write(spsInBand, Mp4TestFiles.withoutInBandPps(Files.readAllBytes(inBand)));
+    // QuickTime: brand "qt  ", a wide box, AAC behind a version-1 sound description.
+    Path quickTime = Mp4TestFiles.ffmpeg(folder, "quicktime",
+        cat(new String[] {"-f", "lavfi", "-i", "sine=duration=3"},
+            cat(x264, "-bf", "0", "-c:a", "aac", "-f", "mov")));
+    Path terminated = folder.resolve("quicktime-terminator.mov");
+    Files.write(terminated, Mp4TestFiles.withSampleEntryTerminator(Files.readAllBytes(quickTime)));
     Path shortLengths = folder.resolve("two-byte-lengths.mp4");
     Files.write(shortLengths, Mp4TestFiles.withTwoByteLengths(Files.readAllBytes(plain)));
     return Stream.of(
@@ -91,7 +97,9 @@ class Mp4ReaderPeerTest {
         Arguments.of("sps-in-band-pps-in-avcC", spsInBand, "avc3", false, false),
         Arguments.of("co64", co64, "avc1", false, false),
         Arguments.of("stz2", stz2, "avc1", false, false),
-        Arguments.of("two-byte-nal-lengths", shortLengths, "avc1", false, false));
+        Arguments.of("two-byte-nal-lengths", shortLengths, "avc1", false, false),
+        Arguments.of("quicktime", quickTime, "avc1", false, false),
+        Arguments.of("quicktime-sample-entry-terminator", terminated, "avc1", false, false));
   }
 
   @ParameterizedTest(name = "{0}")

@@ -245,6 +245,17 @@ final class Mp4TestFiles {
     return replaceInLastMoov(file, stsz, "stz2", stz2);
   }
 
+  /**
+   * Rewrites a file whose moov comes last so that its avc1 entry ends with the 4-byte zero
+   * terminator QuickTime writers ({@code qtmux}) put after a sample entry's boxes.
+   */
+  static byte[] withSampleEntryTerminator(byte[] file) {
+    Box avc1 = find(file, "avc1");
+    byte[] entry = Arrays.copyOfRange(file, avc1.start(), avc1.end() + 4);
+    Arrays.fill(entry, entry.length - 4, entry.length, (byte) 0);
+    return replaceInLastMoov(file, avc1, "avc1", entry);
+  }
+
   /** Puts a new box (its header left for this to fill) in place of one in a moov at the end. */
   private static byte[] replaceInLastMoov(byte[] file, Box old, String type, byte[] box) {
     if (find(file, "moov").end() != file.length) {

@@ -53,6 +53,54 @@ class Mp4ToolTest {
     return Double.parseDouble(text.substring(0, text.indexOf(' ')));
   }
 
+  /**
+   * Files cut short, a faststart one inside its mdat and a one-fragment recording inside its
+   * fragment: decode writes every picture whose sample is whole, as many as ffmpeg recovers (it
+   * may also show the cut one), grab takes one, info says what is missing, and decode and grab
+   * say it too and exit 1.
+   */
+  @Test
+  void aFileCutShortGivesWhatItHoldsAndSaysWhatWasLost() throws Exception {
+    Map<String, Path> whole = Map.of(
+        "faststart", ffmpeg("faststart.mp4", "-c:v", "libx264", "-bf", "2", "-g", "12",
+            "-movflags", "+faststart"),
+        "one-fragment", ffmpeg("one-fragment.mp4", "-c:v", "libx264", "-bf", "0", "-g", "1000",
+            "-movflags", "frag_keyframe+empty_moov"));
+    int pictureBytes = WIDTH * HEIGHT * 3 / 2;
+    for (Map.Entry<String, Path> file : whole.entrySet()) {
+      byte[] bytes = Files.readAllBytes(file.getValue());
+      Path cut = Files.write(dir.resolve("cut-" + file.getKey() + ".mp4"),
+          Arrays.copyOf(bytes, bytes.length * 7 / 10));
+      Path raw = dir.resolve("cut-" + file.getKey() + ".yuv");
+      FfmpegTool.run("-loglevel", "quiet", "-i", cut.toString(), "-f", "rawvideo", "-pix_fmt",
+          "yuv420p", raw.toString());
+      long ffmpegPictures = Files.size(raw) / pictureBytes;
+
+      Path y4m = dir.resolve("cut-" + file.getKey() + ".y4m");
+      ToolRun decode = ToolRun.of("decode", cut.toString(), "--output", y4m.toString());
+      assertEquals(Main.FAILURE, decode.status(), decode.toString());
+      assertTrue(decode.err().contains("was cut short: "), decode.toString());
+      byte[] written = Files.readAllBytes(y4m);
+      int header = new String(written, 0, 200, java.nio.charset.StandardCharsets.US_ASCII)
+          .indexOf('\n') + 1;
+      long ours = (written.length - header) / (6 + pictureBytes);
+      assertTrue(ours > 0 && (ours == ffmpegPictures || ours == ffmpegPictures - 1),
+          file.getKey() + ": " + ours + " pictures, ffmpeg " + ffmpegPictures);
+
+      ToolRun info = ToolRun.of("info", cut.toString());
+      assertEquals(Main.OK, info.status(), info.toString());
+      assertTrue(info.summary("damaged").matches(
+          "cut short: [1-9][0-9]* bytes missing, [1-9][0-9]* of " + FRAMES + " samples lost; .*"),
+          info.toString());
+
+      Path png = dir.resolve("cut-" + file.getKey() + ".png");
+      ToolRun grab =
+          ToolRun.of("grab", cut.toString(), "--frame", "0", "--output", png.toString());
+      assertEquals(Main.FAILURE, grab.status(), grab.toString());
+      assertTrue(grab.err().contains("was cut short") && Files.size(png) > 0, grab.toString());
+    }
+  }
+
   @Test
   void infoAgreesWithFfprobeOnEveryKindOfFile() throws Exception {
     Path ours = dir.resolve("ours.mp4");

@@ -96,7 +96,16 @@ class ToolRulesTest {
     Path tiny = y4m("tiny.y4m", 8, 8, 2, "");
     Path cut = y4m("cut.y4m", 64, 48, 4, "");
     Files.write(cut, Arrays.copyOf(Files.readAllBytes(cut), (int) Files.size(cut) - 100));
+    // A timescale of 2^32-1 gives a frame rate no Y4M header holds ("F-1:1" before).
+    Path widest = dir.resolve("widest-timescale.mp4");
+    assertEquals(Main.OK, ToolRun.of("encode", source.toString(), "--format", "mp4", "--output",
+        widest.toString()).status());
+    byte[] widestBytes = Files.readAllBytes(widest);
+    int mdhd = new String(widestBytes, StandardCharsets.ISO_8859_1).indexOf("mdhd");
+    Arrays.fill(widestBytes, mdhd + 16, mdhd + 20, (byte) 0xFF);
+    Files.write(widest, widestBytes);
     String[][] failing = {
+      {"decode", widest.toString(), "--output"},
       {"encode", tiny.toString(), "--output"},
       {"encode", y4m("odd.y4m", 641, 361, 1, "").toString(), "--output"},
       {"decode", unsupported.toString(), "--output"},
