@@ -12,6 +12,7 @@ import java.nio.ByteOrder;
 import java.util.Objects;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.Native;
 
 /**
  * Converts between {@link BufferedImage} RGB pixels and I420 pictures, for screen capture and
@@ -96,6 +97,9 @@ public final class ImageConversions {
           "target picture is " + target.width() + "x" + target.height() + " but the image is "
               + width + "x" + height);
     }
+    if (convertNatively(image, target)) {
+      return;
+    }
     RowSource rows = RowSource.of(image);
     int[] sums0 = new int[width];
     int[] sums1 = new int[width];
@@ -115,6 +119,56 @@ public final class ImageConversions {
       } else {
         convertLastRow(rows.row0, width, yPlane, yRow, uPlane, uRow, vPlane, vRow);
       }
+    }
+  }
+
+  /**
+   * Converts in native code, with the same values, when the picture is packed and the image's
+   * raster is one of the standard RGB layouts held plainly (not a sub-image); false, with nothing
+   * written, otherwise or when the native library cannot be loaded.
+   */
+  private static boolean convertNatively(BufferedImage image, I420Picture target) {
+    int width = target.width();
+    byte[] packed = target.plane(I420Picture.Y);
+    int start = target.offset(I420Picture.Y);
+    int chromaSize = target.chromaWidth() * target.chromaHeight();
+    if (target.plane(I420Picture.U) != packed || target.plane(I420Picture.V) != packed
+        || target.stride(I420Picture.Y) != width
+        || target.stride(I420Picture.U) != target.chromaWidth()
+        || target.stride(I420Picture.V) != target.chromaWidth()
+        || target.offset(I420Picture.U) != start + width * target.height()
+        || target.offset(I420Picture.V) != target.offset(I420Picture.U) + chromaSize) {
+      return false;
+    }
+    WritableRaster raster = image.getRaster();
+    if (raster.getParent() != null || raster.getSampleModelTranslateX() != 0
+        || raster.getSampleModelTranslateY() != 0 || raster.getDataBuffer().getNumBanks() != 1) {
+      return false;
+    }
+    int type = image.getType();
+    Object pixels;
+    int offset;
+    int scanline;
+    if (raster.getDataBuffer() instanceof DataBufferInt ints
+        && raster.getSampleModel() instanceof SinglePixelPackedSampleModel model
+        && type >= BufferedImage.TYPE_INT_RGB && type <= BufferedImage.TYPE_INT_BGR) {
+      pixels = ints.getData();
+      offset = ints.getOffset();
+      scanline = model.getScanlineStride();
+    } else if (raster.getDataBuffer() instanceof DataBufferByte bytes
+        && raster.getSampleModel() instanceof PixelInterleavedSampleModel model
+        && type >= BufferedImage.TYPE_3BYTE_BGR && type <= BufferedImage.TYPE_4BYTE_ABGR_PRE) {
+      pixels = bytes.getData();
+      offset = bytes.getOffset();
+      scanline = model.getScanlineStride();
+    } else {
+      return false;
+    }
+    try {
+      return Native.OpenH264TQConvertToI420(pixels, offset, scanline, type, width,
+          target.height(), packed, start) == 0;
+    } catch (LinkageError noNativeLibrary) {
+      return false;
     }
   }
 
