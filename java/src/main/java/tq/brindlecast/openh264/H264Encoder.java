@@ -46,10 +46,19 @@ public final class H264Encoder implements AutoCloseable {
   /** The smallest width and height OpenH264 encodes. */
   public static final int MIN_SIZE = 16;
 
+  /**
+   * The highest frame rate OpenH264's rate control knows: it clips faster rates to this and
+   * budgets each picture for this many per second. Above it, the encoder hands OpenH264 the bit
+   * rate scaled by this rate over the real one, so the stream still holds the requested rate.
+   */
+  public static final float OPENH264_MAX_FRAME_RATE = 60f;
+
   private final NativeContext context;
   // Written under the context's lock together with the native copy; read without it.
   private volatile EncoderConfig config;
   private volatile List<SpatialLayerConfig> layers;
+  // The bit rate the caller asked for; OpenH264 holds it scaled (see bitrateForOpenH264).
+  private volatile int bitrate = DEFAULT_BITRATE;
   // Used under the context's lock.
   private final PlaneStaging staging = new PlaneStaging();
 
@@ -91,6 +100,9 @@ public final class H264Encoder implements AutoCloseable {
             listener);
     try {
       context.call(handle -> store(handle, configCopy, layerCopies));
+      if (configCopy.getMaxFrameRate() > OPENH264_MAX_FRAME_RATE) {
+        context.call(handle -> pushBitrate(handle, DEFAULT_BITRATE, configCopy));
+      }
     } catch (RuntimeException failure) {
       context.close();
       throw failure;
@@ -168,7 +180,8 @@ public final class H264Encoder implements AutoCloseable {
 
   /**
    * {@return the target bit rate in units of 1024 bit/s: the stored value before the first picture,
-   * the running encoder's own figure afterwards}
+   * the running encoder's own figure afterwards (above {@link #OPENH264_MAX_FRAME_RATE} pictures/s,
+   * scaled back from what OpenH264 holds)}
    *
    * @throws CodecException if the running encoder cannot report it
    * @throws IllegalStateException if the encoder is closed
@@ -178,12 +191,35 @@ public final class H264Encoder implements AutoCloseable {
     if (bitrate < 0) {
       throw new CodecException("OpenH264 could not report the bit rate");
     }
-    return (int) bitrate;
+    int requested = this.bitrate;
+    float frameRate = config.getMaxFrameRate();
+    if (bitrate == bitrateForOpenH264(requested, frameRate)) {
+      return requested;
+    }
+    double scaled = bitrate * (double) Math.max(frameRate, OPENH264_MAX_FRAME_RATE)
+        / OPENH264_MAX_FRAME_RATE;
+    return (int) Math.min(MAX_BITRATE, Math.round(scaled));
+  }
+
+  /**
+   * {@return the bit rate to hand OpenH264 so that a stream at {@code frameRate} pictures/s holds
+   * {@code bitrate}: OpenH264 budgets each picture for at most {@link #OPENH264_MAX_FRAME_RATE}
+   * pictures/s, so faster streams get the bit rate scaled down by that over their rate}
+   *
+   * @param bitrate the wanted bit rate in units of 1024 bit/s
+   * @param frameRate the stream's pictures per second
+   */
+  static int bitrateForOpenH264(int bitrate, float frameRate) {
+    if (frameRate <= OPENH264_MAX_FRAME_RATE) {
+      return bitrate;
+    }
+    return (int) Math.max(1, Math.round(bitrate * (double) OPENH264_MAX_FRAME_RATE / frameRate));
   }
 
   /**
    * Sets the target and maximum bit rate of all layers together. Before the first picture it is
-   * used when the encoder is built; afterwards the running encoder changes at once.
+   * used when the encoder is built; afterwards the running encoder changes at once. Above {@link
+   * #OPENH264_MAX_FRAME_RATE} pictures/s OpenH264 gets it scaled so the stream still holds it.
    *
    * @param bitrate units of 1024 bit/s, 1 to {@link #MAX_BITRATE}
    * @throws IllegalArgumentException if {@code bitrate} is out of range
@@ -197,8 +233,8 @@ public final class H264Encoder implements AutoCloseable {
     }
     context.call(
         handle -> {
-          Native.OpenH264TQEncoderSetBitrate(handle, bitrate);
-          return null;
+          this.bitrate = bitrate;
+          return pushBitrate(handle, bitrate, config);
         });
   }
 
@@ -243,10 +279,17 @@ public final class H264Encoder implements AutoCloseable {
     int code =
         context.call(
             handle -> {
+              float oldFrameRate = this.config.getMaxFrameRate();
               store(handle, configCopy, layerCopies);
               this.config = configCopy;
               this.layers = layerCopies;
-              return Native.OpenH264TQEncoderApplyConfigChanges(handle, 0L);
+              int applied = Native.OpenH264TQEncoderApplyConfigChanges(handle, 0L);
+              int wanted = this.bitrate;
+              if (bitrateForOpenH264(wanted, oldFrameRate)
+                  != bitrateForOpenH264(wanted, configCopy.getMaxFrameRate())) {
+                pushBitrate(handle, wanted, configCopy);
+              }
+              return applied;
             });
     if (code != 0) {
       throw new CodecException("OpenH264 refused the new configuration (code " + code + ")");
@@ -280,6 +323,12 @@ public final class H264Encoder implements AutoCloseable {
   @Override
   public void close() {
     context.close();
+  }
+
+  private static Void pushBitrate(long handle, int bitrate, EncoderConfig config) {
+    Native.OpenH264TQEncoderSetBitrate(
+        handle, bitrateForOpenH264(bitrate, config.getMaxFrameRate()));
+    return null;
   }
 
   private static Void store(long handle, EncoderConfig config, List<SpatialLayerConfig> layers) {

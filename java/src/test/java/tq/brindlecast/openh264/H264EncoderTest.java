@@ -84,6 +84,27 @@ class H264EncoderTest {
   }
 
   @Test
+  void bitRateHoldsAtEveryFrameRateIncludingAboveOpenH264sSixty() {
+    // OpenH264 budgets pictures for at most 60/s; faster streams overshot by fps/60 before.
+    // The same budget per picture at every rate: 30 units (about 31 kbit) each.
+    double seconds = 2;
+    for (float fps : new float[] {30, 60, 90, 120, 240}) {
+      int target = Math.round(30 * fps);
+      try (H264Encoder encoder = new H264Encoder(noSkips().setMaxFrameRate(fps))) {
+        encoder.setBitrate(target);
+        long bytes = 0;
+        int pictures = (int) (fps * seconds);
+        for (int frame = 0; frame < pictures; frame++) {
+          bytes += encoder.encode(picture(320, 240, frame)).data().length;
+        }
+        double units = bytes * 8 / seconds / H264Encoder.BITRATE_UNIT;
+        assertEquals(target, units, target * 0.15, "units of 1024 bit/s at " + fps + " pictures/s");
+        assertEquals(target, encoder.getBitrate(), "the bit rate reads back as set");
+      }
+    }
+  }
+
+  @Test
   void complexityAndAppliedConfigurationAreKeptAndReachTheRunningEncoder() {
     RecordingListener listener = new RecordingListener();
     try (H264Encoder encoder =
