@@ -129,8 +129,10 @@ public final class Mp4Writer implements EncodedPictureSink {
   }
 
   /**
-   * Writes a fragmented MP4 to a stream, one fragment per GOP. {@link #close()} writes the last
-   * fragment and closes the stream.
+   * Writes a fragmented MP4 to a stream, one fragment per GOP. {@link #finish()} writes the last
+   * fragment and an index of the fragments ({@code mfra}), and closes the stream. On a {@link
+   * java.io.FileOutputStream} whose file can seek, it also writes the movie's length into the
+   * {@code moov} ({@code mehd}), which players such as GStreamer's take as the duration.
    *
    * @param out the stream; the writer buffers each fragment itself
    * @param width the picture width in pixels

@@ -27,11 +27,18 @@ final class Mp4WriterBoxes {
     box.end();
   }
 
+  /** The size of a version 1 {@code mehd} box, and of the {@code free} box that holds its place. */
+  static final int MEHD_SIZE = 20;
+
   /**
    * The movie box. Progressive: the sample tables of {@code samples}, whose offsets are relative
-   * to {@code mdatPayloadStart}. Fragmented: empty sample tables and an {@code mvex} box.
+   * to {@code mdatPayloadStart}. Fragmented: empty sample tables and an {@code mvex} box, which
+   * starts with a {@code free} box of {@link #MEHD_SIZE} bytes where {@link #mehd} can go once the
+   * length is known.
+   *
+   * @return where in {@code box} the {@code free} box for {@code mehd} starts; -1 if progressive
    */
-  static void moov(
+  static int moov(
       Mp4BoxBuilder box, Mp4WriterFormat format, Mp4WriterSamples samples,
       long mdatPayloadStart, boolean fragmented) {
     long duration = fragmented ? 0 : samples.totalDuration();
@@ -67,11 +74,16 @@ final class Mp4WriterBoxes {
     sampleTable(box, format, fragmented ? null : samples, mdatPayloadStart);
     box.end().end().end(); // minf, mdia, trak
 
+    int mehdPlace = -1;
     if (fragmented) {
-      box.start("mvex").startFull("trex", 0, 0).u32(TRACK_ID).u32(1).u32(0).u32(0).u32(0);
+      box.start("mvex");
+      mehdPlace = box.size();
+      box.u32(MEHD_SIZE).type("free").zeros(MEHD_SIZE - 8);
+      box.startFull("trex", 0, 0).u32(TRACK_ID).u32(1).u32(0).u32(0).u32(0);
       box.end().end();
     }
     box.end();
+    return mehdPlace;
   }
 
   private static void sampleTable(
@@ -182,6 +194,31 @@ final class Mp4WriterBoxes {
     }
     box.end().end().end();
     box.patchU32(dataOffset, box.size() - moofStart + 8);
+  }
+
+  /** The movie extends header: the fragmented movie's whole length, in the movie's time scale. */
+  static void mehd(Mp4BoxBuilder box, long duration) {
+    box.startFull("mehd", 1, 0).u64(duration).end();
+  }
+
+  /**
+   * The closing movie fragment random access box: a {@code tfra} entry (decode time, offset of
+   * the {@code moof} from the start of the output) for each fragment that starts with a sync
+   * sample, then the {@code mfro} box with the whole box's size, by which readers find it from the
+   * end of the file.
+   */
+  static void mfra(Mp4BoxBuilder box, long[] times, long[] moofOffsets, int count) {
+    int start = box.size();
+    box.start("mfra");
+    box.startFull("tfra", 1, 0).u32(TRACK_ID).u32(0).u32(count); // 1-byte traf/trun/sample
+    for (int i = 0; i < count; i++) {
+      box.u64(times[i]).u64(moofOffsets[i]).u8(1).u8(1).u8(1);
+    }
+    box.end();
+    int mfroStart = box.size();
+    box.startFull("mfro", 0, 0).u32(0).end();
+    box.end();
+    box.patchU32(mfroStart + 12, box.size() - start);
   }
 
   private static void times(Mp4BoxBuilder box, int version, int timescale, long duration) {

@@ -7,6 +7,7 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.ByteArrayOutputStream;
+import java.io.FileOutputStream;
 import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -56,20 +57,32 @@ class Mp4WriterTest {
       wallClock[i] = wallClock[i - 1] + 20_000 * (1 + (i % 3));
     }
     long origin = 1_765_000_000_000_000L;
-    record Row(String name, boolean fragmented, double fps, long[] timesMicros) {}
+    // A stream on a FileOutputStream can seek: its moov gets the length (mehd) at the end.
+    enum Output { FILE, STREAM, SEEKABLE_STREAM }
+    record Row(String name, Output output, double fps, long[] timesMicros) {
+      boolean fragmented() {
+        return output != Output.FILE;
+      }
+    }
     List<Row> rows =
         List.of(
-            new Row("file, 25/s", false, 25, null),
-            new Row("stream, 25/s", true, 25, null),
-            new Row("file, 29.97/s", false, 30000 / 1001.0, null),
-            new Row("file, variable intervals", false, 25, wallClock),
-            new Row("stream, variable intervals", true, 25, wallClock));
+            new Row("file, 25/s", Output.FILE, 25, null),
+            new Row("stream, 25/s", Output.STREAM, 25, null),
+            new Row("file, 29.97/s", Output.FILE, 30000 / 1001.0, null),
+            new Row("file, variable intervals", Output.FILE, 25, wallClock),
+            new Row("stream, variable intervals", Output.STREAM, 25, wallClock),
+            new Row("seekable stream, 29.97/s", Output.SEEKABLE_STREAM, 30000 / 1001.0, null),
+            new Row("seekable stream, variable", Output.SEEKABLE_STREAM, 25, wallClock));
     for (Row row : rows) {
       Path file = dir.resolve(row.name().replaceAll("[^a-z0-9]+", "-") + ".mp4");
       try (Mp4Writer mp4 =
-          row.fragmented()
-              ? Mp4Writer.toStream(Files.newOutputStream(file), WIDTH, HEIGHT, row.fps())
-              : Mp4Writer.toFile(file, WIDTH, HEIGHT, row.fps())) {
+          switch (row.output()) {
+            case FILE -> Mp4Writer.toFile(file, WIDTH, HEIGHT, row.fps());
+            case STREAM ->
+                Mp4Writer.toStream(Files.newOutputStream(file), WIDTH, HEIGHT, row.fps());
+            case SEEKABLE_STREAM ->
+                Mp4Writer.toStream(new FileOutputStream(file.toFile()), WIDTH, HEIGHT, row.fps());
+          }) {
         for (int i = 0; i < PICTURES; i++) {
           if (row.timesMicros() == null) {
             mp4.write(frames.get(i));
@@ -106,7 +119,15 @@ class Mp4WriterTest {
         for (int gop = 0; gop < PICTURES / GOP; gop++) {
           expected.addAll(List.of("moof", "mdat"));
         }
-        assertEquals(expected, boxes, row.name() + ": one fragment per GOP");
+        expected.add("mfra");
+        assertEquals(expected, boxes, row.name() + ": one fragment per GOP, then their index");
+        List<Double> gopStarts = new ArrayList<>();
+        for (int gop = 0; gop < PICTURES / GOP; gop++) {
+          gopStarts.add(expectedTimes.get(gop * GOP));
+        }
+        boolean lengthKnown = row.output() == Output.SEEKABLE_STREAM;
+        assertFragmentIndexAndLength(Files.readAllBytes(file), gopStarts,
+            lengthKnown ? duration : Double.NaN, row.name());
       } else {
         assertEquals(List.of("ftyp", "moov", "mdat"), boxes, row.name() + ": moov first");
       }
@@ -114,6 +135,37 @@ class Mp4WriterTest {
     try (Stream<Path> left = Files.list(dir)) {
       assertFalse(left.anyMatch(p -> p.getFileName().toString().startsWith(".")),
           "temporary files left behind");
+    }
+  }
+
+  /**
+   * Checks the closing mfra (one tfra entry per fragment, pointing at its moof, found from the
+   * file's end through mfro) and the mehd: the length in seconds, or none when NaN.
+   */
+  private static void assertFragmentIndexAndLength(
+      byte[] mp4, List<Double> fragmentStarts, double length, String row) {
+    long timescale = Mp4TestFiles.u32(mp4, Mp4TestFiles.find(mp4, "mvhd").payload() + 12);
+    int mfraSize = (int) Mp4TestFiles.u32(mp4, mp4.length - 4);
+    Mp4TestFiles.Box mfra = Mp4TestFiles.find(mp4, "mfra");
+    assertEquals(mp4.length - mfra.start(), mfraSize, row + ": mfro gives the mfra's size");
+    int tfra = mfra.payload();
+    assertEquals("tfra", new String(mp4, tfra + 4, 4, java.nio.charset.StandardCharsets.US_ASCII));
+    assertEquals(fragmentStarts.size(), Mp4TestFiles.u32(mp4, tfra + 20), row + ": tfra entries");
+    for (int i = 0; i < fragmentStarts.size(); i++) {
+      int entry = tfra + 24 + i * 19;
+      assertEquals(fragmentStarts.get(i), Mp4TestFiles.s64(mp4, entry) / (double) timescale,
+          0.0005, row + ": tfra time " + i);
+      int moof = (int) Mp4TestFiles.s64(mp4, entry + 8);
+      assertEquals("moof", new String(mp4, moof + 4, 4, java.nio.charset.StandardCharsets.US_ASCII),
+          row + ": tfra offset " + i);
+    }
+    List<String> types = Mp4TestFiles.boxes(mp4).stream().map(Mp4TestFiles.Box::type).toList();
+    if (Double.isNaN(length)) {
+      assertFalse(types.contains("mehd"), row + ": a stream that cannot seek has no mehd");
+    } else {
+      Mp4TestFiles.Box mehd = Mp4TestFiles.find(mp4, "mehd");
+      assertEquals(length, Mp4TestFiles.s64(mp4, mehd.payload() + 4) / (double) timescale, 0.0005,
+          row + ": mehd");
     }
   }
 
