@@ -51,7 +51,7 @@ final class DecodeCommand {
     if (input == null) {
       throw new UsageException("decode needs an INPUT file (.h264 or .mp4)");
     }
-    double fps = options.positive("fps", 30, 1000);
+    double fps = options.rate("fps", 30, 1000);
     String target = options.string("output");
     ToolFiles.checkDistinct(target, input);
     String name = input.equals(ToolFiles.STDIO) ? "standard input" : input;

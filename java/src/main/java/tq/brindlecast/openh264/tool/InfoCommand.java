@@ -29,7 +29,7 @@ final class InfoCommand {
     if (input == null) {
       throw new UsageException("info needs an INPUT file (.h264 or .mp4)");
     }
-    double fps = options.positive("fps", 30, 1000);
+    double fps = options.rate("fps", 30, 1000);
     String name = input.equals(ToolFiles.STDIO) ? "standard input" : input;
     try (InputStream in = ToolFiles.openInput(input, output)) {
       if (InputKinds.isMp4(in)) {

@@ -155,6 +155,41 @@ final class Options {
   }
 
   /**
+   * Returns a frame rate above 0 and at most {@code max}, or {@code fallback} when absent: a
+   * number or a fraction such as {@code 30000/1001}. A decimal that rounds an NTSC rate ({@code
+   * 29.97}, {@code 23.976}, {@code 59.94}) means that rate exactly, n000/1001.
+   */
+  double rate(String name, double fallback, double max) throws UsageException {
+    String text = values.get(name);
+    if (text == null) {
+      return fallback;
+    }
+    try {
+      String[] parts = text.trim().split("/", -1);
+      double value =
+          parts.length == 2
+              ? Double.parseDouble(parts[0].trim()) / Double.parseDouble(parts[1].trim())
+              : parts.length == 1 ? ntscIfRounded(Double.parseDouble(parts[0])) : Double.NaN;
+      if (value > 0 && value <= max) {
+        return value;
+      }
+    } catch (NumberFormatException notANumber) {
+      // reported below
+    }
+    throw new UsageException(
+        "--" + name + " must be a number above 0 and at most " + (int) max
+            + " (or a fraction such as 30000/1001), was '" + text + "'");
+  }
+
+  /** {@code 29.97} as 30000/1001: the NTSC rate n000/1001 within 0.005 of it, else the value. */
+  static double ntscIfRounded(double value) {
+    long whole = Math.round(value * 1.001);
+    double ntsc = whole * 1000 / 1001.0;
+    boolean isWhole = value == Math.rint(value);
+    return !isWhole && whole > 0 && Math.abs(value - ntsc) < 0.005 ? ntsc : value;
+  }
+
+  /**
    * Returns a {@code WxH} size with both sides even and from {@code min} to 16384, or null when
    * absent.
    */

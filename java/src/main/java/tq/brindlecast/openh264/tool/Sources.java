@@ -17,7 +17,7 @@ final class Sources {
         --size WxH          picture size of raw I420 input and of the pattern, even sides
                             (default 1280x720)
         --fps F             frame rate of raw input and of the pattern, or to override a Y4M
-                            file's (default 30)
+                            file's (default 30); 30000/1001 or 29.97 for NTSC
         --frames N          pictures of the pattern (default 120), or at most N from a file
       """;
 
@@ -35,7 +35,7 @@ final class Sources {
       throws UsageException, IOException {
     String input = options.positional(0);
     Options.Size size = options.size("size", H264Encoder.MIN_SIZE);
-    double fps = options.positive("fps", 30, 1000);
+    double fps = options.rate("fps", 30, 1000);
     int frames = options.integer("frames", -1, 1, Integer.MAX_VALUE);
     if (input == null) {
       Options.Size patternSize = size != null ? size : new Options.Size(1280, 720);

@@ -182,7 +182,7 @@ class CommandsTest {
         new Row("encode.mp4", 20, "25/1", new String[] {"encode", source.toString()}),
         new Row("ntsc.m4v", 12, "30000/1001",
             new String[] {"encode", ntsc.toString(), "--intra-period", "5"}),
-        new Row("pattern.mp4", 12, "2997/100",
+        new Row("pattern.mp4", 12, "30000/1001",
             new String[] {"encode", "--size", "64x48", "--frames", "12", "--fps", "29.97"}),
         new Row("roundtrip.mp4", 20, "25/1", new String[] {"roundtrip", source.toString()}),
         new Row("forced.h264", 20, "25/1",

@@ -342,6 +342,11 @@ class ToolRulesTest {
       {x264, new String[0], "YUV4MPEG2 W64 H48 F25:1 Ip A4:3 C420mpeg2 XCOLORRANGE=FULL"},
       {ours, new String[0], "YUV4MPEG2 W64 H48 F30:1 Ip A0:0 C420mpeg2"},
       {ours, new String[] {"--fps", "12"}, "YUV4MPEG2 W64 H48 F12:1 Ip A0:0 C420mpeg2"},
+      // NTSC rates as fractions, and their rounded decimals, are exactly n000/1001.
+      {ours, new String[] {"--fps", "30000/1001"}, "YUV4MPEG2 W64 H48 F30000:1001 Ip A0:0 C420mpeg2"},
+      {ours, new String[] {"--fps", "29.97"}, "YUV4MPEG2 W64 H48 F30000:1001 Ip A0:0 C420mpeg2"},
+      {ours, new String[] {"--fps", "24000/1001"}, "YUV4MPEG2 W64 H48 F24000:1001 Ip A0:0 C420mpeg2"},
+      {ours, new String[] {"--fps", "59.94"}, "YUV4MPEG2 W64 H48 F60000:1001 Ip A0:0 C420mpeg2"},
     };
     for (Object[] c : cases) {
       Path target = dir.resolve("header.y4m");
