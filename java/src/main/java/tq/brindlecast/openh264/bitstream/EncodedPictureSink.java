@@ -57,6 +57,21 @@ public interface EncodedPictureSink extends Closeable {
   void finish() throws IOException;
 
   /**
+   * Completes the output as {@link #finish()} does, with the last picture shown until {@code
+   * endMicros} rather than for as long as the one before it, so that a video whose last pictures
+   * were dropped (skipped by rate control) keeps its length. An output without time stamps, or an
+   * end not after the last picture, finishes as {@link #finish()} does.
+   *
+   * @param endMicros when the last picture ends, on the clock of the time stamps given to {@link
+   *     #write(EncodedFrame, long)}
+   * @throws IOException if writing fails; nothing is left under the target's name then
+   * @throws IllegalStateException if the sink was aborted
+   */
+  default void finishAt(long endMicros) throws IOException {
+    finish();
+  }
+
+  /**
    * Gives the output up: a file's temporary data removed (a file already at the target stays as
    * it was), a stream closed. Does nothing once finished or aborted.
    */

@@ -353,10 +353,32 @@ public final class Mp4Writer implements EncodedPictureSink {
    */
   @Override
   public void finish() throws IOException {
+    finishWithLast(pictures > 1 ? lastDuration : frameTicks);
+  }
+
+  /**
+   * Writes the last picture, lasting until {@code endMicros} when it was written with a time stamp
+   * before that, and completes the MP4 as {@link #finish()} does.
+   *
+   * @param endMicros when the last picture ends, on the clock of its time stamps
+   * @throws IOException if writing fails, or no picture was written
+   * @throws IllegalStateException if the writer was aborted
+   */
+  @Override
+  public void finishAt(long endMicros) throws IOException {
+    long end = timed && endMicros > lastMicros ? endMicros - firstMicros : -1;
+    long duration = end > 0 && end <= Long.MAX_VALUE / timescale ? toTicks(end) - pendingTicks : 0;
+    if (duration > 0 && duration <= Mp4WriterBoxes.MAX_U32) {
+      finishWithLast(duration);
+    } else {
+      finish();
+    }
+  }
+
+  private void finishWithLast(long duration) throws IOException {
     lifecycle.finish(
         () -> {
           if (hasPending) {
-            long duration = pictures > 1 ? lastDuration : frameTicks;
             layout.add(pending.array(), pending.size(), duration, pendingSync);
           }
           layout.finish(format);

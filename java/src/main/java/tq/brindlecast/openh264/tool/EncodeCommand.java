@@ -54,7 +54,7 @@ final class EncodeCommand {
           throw new IOException(
               source.description() + " holds no picture; nothing was written to " + target);
         }
-        out.commit();
+        out.commit(stats.pictures);
       } finally {
         progress.finish();
       }

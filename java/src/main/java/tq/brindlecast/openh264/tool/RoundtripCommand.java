@@ -106,7 +106,7 @@ final class RoundtripCommand {
         if (complete) {
           if (stream != null) {
             streamDescription = stream.description();
-            stream.commit();
+            stream.commit(encoding.pictures);
           }
           if (writer != null) {
             writer.flush();

@@ -92,10 +92,15 @@ final class StreamOutput implements AutoCloseable {
     sink.write(frame, Math.round(sourceIndex * 1e6 / fps));
   }
 
-  /** Completes the stream: a file moved into place, standard output flushed. */
-  void commit() throws IOException {
+  /**
+   * Completes the stream: a file moved into place, standard output flushed.
+   *
+   * @param sourcePictures how many source pictures there were: the video ends where the next
+   *     would start, however many at the end rate control skipped
+   */
+  void commit(int sourcePictures) throws IOException {
     committed = true;
-    sink.finish();
+    sink.finishAt(Math.round(sourcePictures * 1e6 / fps));
   }
 
   /** Without a commit: throws away what was written to a file. */

@@ -307,6 +307,12 @@ class ToolRulesTest {
     skipping[starved.length + 1] = "on";
     ToolRun onRequest = ToolRun.of(skipping);
     assertFalse(onRequest.summary("pictures").contains(" 0 skipped"), onRequest.out());
+    // Skipped pictures lengthen the one before them, the last one too: 30 at 30/s stay 1 s.
+    String mp4 = dir.resolve("skipping.mp4").toString();
+    skipping[Arrays.asList(skipping).indexOf("--output") + 1] = mp4;
+    ToolRun intoMp4 = ToolRun.of(skipping);
+    assertFalse(intoMp4.summary("pictures").contains(" 0 skipped"), intoMp4.out());
+    assertTrue(ToolRun.of("info", mp4).summary("duration").startsWith("1.000 s"), mp4);
     assertTrue(new EncoderConfig().enableFrameSkip(), "the API keeps OpenH264's default");
   }
 
