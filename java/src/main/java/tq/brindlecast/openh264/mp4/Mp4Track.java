@@ -12,7 +12,10 @@ import java.util.Objects;
  *
  * <p>The pictures are the samples the edit list shows (presentation time 0 or later), in
  * presentation order; picture <i>n</i> is shown from its presentation time until the next
- * picture's (the last for its sample's duration).
+ * picture's (the last for its sample's duration). Samples keep their times in the file; {@link
+ * #pictureAt} and {@link #duration()} count from the first picture, as ffmpeg's {@code -ss} and
+ * durations do: a track whose first picture comes after 0 (B-frames without an edit list) starts
+ * with it.
  */
 public final class Mp4Track {
   private final MovieBoxParser.VideoTrack track;
@@ -20,6 +23,8 @@ public final class Mp4Track {
   private final boolean fragmented;
   /** Decode indices of the shown samples, in presentation order. */
   private final int[] pictures;
+  /** The first picture's time in the file, which counts as 0. */
+  private final long origin;
 
   Mp4Track(MovieBoxParser.VideoTrack track, boolean fragmented) {
     this.track = track;
@@ -34,6 +39,7 @@ public final class Mp4Track {
     }
     this.pictures = Arrays.copyOf(shown, count);
     sortByPresentationTime(pictures, new int[count], 0, count);
+    this.origin = count == 0 ? 0 : presentationTime(pictures[0]);
   }
 
   /** A stable merge sort of sample indices, without boxing a table that may be millions long. */
@@ -197,9 +203,13 @@ public final class Mp4Track {
    * presentation time is not after it, or -1 when the time is before the first picture or after the
    * last one ends}
    *
-   * @param time the time in ticks
+   * @param time the time in ticks from the first picture
    */
   public int pictureAt(long time) {
+    if (time < 0 || time > Long.MAX_VALUE - origin) {
+      return -1;
+    }
+    time += origin;
     int low = 0;
     int high = pictures.length - 1;
     int found = -1;
@@ -215,9 +225,12 @@ public final class Mp4Track {
     return found < 0 || time >= end(found) ? -1 : found;
   }
 
-  /** {@return the time the last picture ends, in ticks: the presentation's duration} */
+  /**
+   * {@return the presentation's duration in ticks: from the first picture's time to the end of the
+   * last}
+   */
   public long duration() {
-    return pictures.length == 0 ? 0 : end(pictures.length - 1);
+    return pictures.length == 0 ? 0 : end(pictures.length - 1) - origin;
   }
 
   /**

@@ -117,6 +117,9 @@ class Mp4ToolTest {
             "+faststart"),
         ffmpeg("ffmpeg-fragmented.mp4", "-c:v", "libx264", "-profile:v", "main", "-bf", "0",
             "-g", "10", "-movflags", "frag_keyframe+empty_moov"),
+        // The first picture at 2 frames, as B-frames without an edit list leave it.
+        ffmpeg("bframes-no-edit-list.mp4", "-c:v", "libx264", "-bf", "2", "-g", "12",
+            "-movflags", "frag_keyframe+empty_moov", "-use_editlist", "0"),
         ffmpeg("x264.h264", "-c:v", "libx264", "-bf", "0", "-g", "15", "-f", "h264"));
     for (Path file : files) {
       String name = file.getFileName().toString();
@@ -164,8 +167,11 @@ class Mp4ToolTest {
     Path edited = dir.resolve("edit-list.mp4");
     FfmpegTool.run("-loglevel", "error", "-ss", "0.5", "-i", gop30.toString(), "-c", "copy",
         edited.toString());
+    // Its first picture at 2 frames: times count from it, as ffmpeg's -ss does.
+    Path late = ffmpeg("bframes-no-edit-list.mp4", "-c:v", "libx264", "-bf", "2", "-weightp",
+        "0", "-g", "10", "-movflags", "frag_keyframe+empty_moov", "-use_editlist", "0");
     int size = I420Picture.packedSize(WIDTH, HEIGHT);
-    for (Path file : List.of(progressive, fragmented, edited)) {
+    for (Path file : List.of(progressive, fragmented, edited, late)) {
       String name = file.getFileName().toString();
       int shown = file == edited ? FRAMES - 15 : FRAMES;
       byte[] ffmpeg = Mp4Peers.decode(file, dir.resolve("ffmpeg.yuv"));
@@ -191,8 +197,8 @@ class Mp4ToolTest {
         continue;
       }
       // 0.6 s is picture 18 of 30/s; the last picture is 39.
-      String[][] grabs = {{"--frame", "17"}, {"--at", "0.6"}, {"--frame", "39"}};
-      int[] pictures = {17, 18, 39};
+      String[][] grabs = {{"--frame", "17"}, {"--at", "0.6"}, {"--frame", "39"}, {"--at", "0"}};
+      int[] pictures = {17, 18, 39, 0};
       for (int g = 0; g < grabs.length; g++) {
         Path png = dir.resolve("grab.png");
         ToolRun grab = ToolRun.of("grab", file.toString(), grabs[g][0], grabs[g][1], "--output",
