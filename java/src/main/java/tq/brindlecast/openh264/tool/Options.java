@@ -155,7 +155,7 @@ final class Options {
   }
 
   /**
-   * Returns a frame rate above 0 and at most {@code max}, or {@code fallback} when absent: a
+   * Returns a frame rate from {@link #MIN_POSITIVE} to {@code max}, or {@code fallback} when absent: a
    * number or a fraction such as {@code 30000/1001}. A decimal that rounds an NTSC rate ({@code
    * 29.97}, {@code 23.976}, {@code 59.94}) means that rate exactly, n000/1001.
    */
@@ -170,15 +170,15 @@ final class Options {
           parts.length == 2
               ? Double.parseDouble(parts[0].trim()) / Double.parseDouble(parts[1].trim())
               : parts.length == 1 ? ntscIfRounded(Double.parseDouble(parts[0])) : Double.NaN;
-      if (value > 0 && value <= max) {
+      if (value >= MIN_POSITIVE && value <= max) {
         return value;
       }
     } catch (NumberFormatException notANumber) {
       // reported below
     }
     throw new UsageException(
-        "--" + name + " must be a number above 0 and at most " + (int) max
-            + " (or a fraction such as 30000/1001), was '" + text + "'");
+        "--" + name + " must be a number above 0, from " + MIN_POSITIVE + " to " + (int) max
+            + ", was '" + text + "' (a fraction such as 30000/1001 works too)");
   }
 
   /** {@code 29.97} as 30000/1001: the NTSC rate n000/1001 within 0.005 of it, else the value. */
