@@ -1,5 +1,6 @@
 package tq.brindlecast.openh264;
 
+import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
 
 import java.io.IOException;
@@ -86,5 +87,24 @@ public final class FfmpegTool {
     }
     double mse = squared / length;
     return 10 * Math.log10(255.0 * 255.0 / mse);
+  }
+
+  /**
+   * Asserts that picture {@code i} is ffmpeg's picture {@code i} within the drift OpenH264's B
+   * slices show (above 38 dB), and clearly nearer to it than to either neighbour.
+   */
+  public static void assertShownInOrder(List<byte[]> reference, List<byte[]> pictures, int i) {
+    double same = psnr(reference.get(i), pictures.get(i));
+    assertTrue(same > 38, "picture " + i + ": " + same + " dB");
+    for (int neighbour : new int[] {i - 1, i + 1}) {
+      if (neighbour >= 0 && neighbour < reference.size()) {
+        double other = psnr(reference.get(neighbour), pictures.get(i));
+        assertTrue(other < same - 6, "picture " + i + " is as close to " + neighbour);
+      }
+    }
+  }
+
+  private static double psnr(byte[] a, byte[] b) {
+    return psnr(a, 0, b, 0, a.length);
   }
 }

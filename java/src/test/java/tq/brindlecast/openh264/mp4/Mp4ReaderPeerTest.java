@@ -148,7 +148,7 @@ class Mp4ReaderPeerTest {
         if (!bFrames) {
           assertArrayEquals(reference.get(i), pictures.get(i), "picture " + i);
         } else {
-          assertShownInOrder(reference, pictures, i);
+          FfmpegTool.assertShownInOrder(reference, pictures, i);
         }
       }
       // The same pictures from the library's one decode loop, each at its time; a StreamDecoder
@@ -221,7 +221,8 @@ class Mp4ReaderPeerTest {
       }
       assertArrayEquals(grabbed, grabber.picture(n).toPackedI420(), "picture " + n);
       if (mp4.getFileName().toString().startsWith("b-frames")) {
-        assertTrue(psnr(fromFfmpeg, grabbed) > 38, "ffmpeg's picture at " + ffmpegAt);
+        assertTrue(FfmpegTool.psnr(fromFfmpeg, 0, grabbed, 0, grabbed.length) > 38,
+            "ffmpeg's picture at " + ffmpegAt);
       } else {
         assertArrayEquals(fromFfmpeg, grabbed, "ffmpeg's picture at " + ffmpegAt);
       }
@@ -286,21 +287,6 @@ class Mp4ReaderPeerTest {
    * PSNR), so for them the check is that picture i is ffmpeg's picture i: close to it, and far
    * closer to it than to its neighbours.
    */
-  private static void assertShownInOrder(List<byte[]> reference, List<byte[]> pictures, int i) {
-    double same = psnr(reference.get(i), pictures.get(i));
-    assertTrue(same > 38, "picture " + i + ": " + same + " dB");
-    for (int neighbour : new int[] {i - 1, i + 1}) {
-      if (neighbour >= 0 && neighbour < reference.size()) {
-        double other = psnr(reference.get(neighbour), pictures.get(i));
-        assertTrue(other < same - 6, "picture " + i + " is as close to " + neighbour);
-      }
-    }
-  }
-
-  private static double psnr(byte[] a, byte[] b) {
-    return FfmpegTool.psnr(a, 0, b, 0, a.length);
-  }
-
   private static int[] pixels(BufferedImage image) {
     return ((DataBufferInt) image.getRaster().getDataBuffer()).getData();
   }
