@@ -34,7 +34,8 @@ final class MovieBoxParser {
       List<AvcSampleEntry> entries,
       SampleTable samples,
       long presentationShift,
-      FragmentDefaults defaults) {}
+      FragmentDefaults defaults,
+      Orientation orientation) {}
 
   static VideoTrack videoTrack(ParsedBox moov, long fileSize) throws Mp4FormatException {
     List<String> handlers = new ArrayList<>();
@@ -104,8 +105,17 @@ final class MovieBoxParser {
       entries.add(AvcSampleEntry.parse(entry));
     }
     ParsedBox.Cursor tkhd = trak.require("tkhd").cursor();
-    tkhd.skip(tkhd.u8() == 1 ? 3 + 16 : 3 + 8);
+    boolean wideTimes = tkhd.u8() == 1;
+    tkhd.skip(wideTimes ? 3 + 16 : 3 + 8);
     int trackId = tkhd.s32();
+    // Reserved, duration, reserved, layer, alternate group, volume, reserved; then the matrix.
+    tkhd.skip(4 + (wideTimes ? 8 : 4) + 8 + 8);
+    int a = tkhd.s32();
+    int b = tkhd.s32();
+    tkhd.skip(4);
+    int c = tkhd.s32();
+    int d = tkhd.s32();
+    Orientation orientation = Orientation.fromMatrix(a, b, c, d);
     long timescale = timescale(mdia.require("mdhd"));
     long movieTimescale = timescale(moov.require("mvhd"));
     SampleTable samples = new SampleTable(fileSize, SampleSizes.of(stbl, fileSize).count());
@@ -122,7 +132,7 @@ final class MovieBoxParser {
         }
       }
     }
-    return new VideoTrack(trackId, timescale, entries, samples, shift, defaults);
+    return new VideoTrack(trackId, timescale, entries, samples, shift, defaults, orientation);
   }
 
   private static long timescale(ParsedBox header) throws Mp4FormatException {

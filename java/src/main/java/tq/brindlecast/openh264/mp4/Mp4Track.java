@@ -66,6 +66,14 @@ public final class Mp4Track {
     return track.trackId();
   }
 
+  /**
+   * {@return how players turn the pictures for display, from the track's matrix: the pictures
+   * themselves are stored and decoded unturned}
+   */
+  public Orientation orientation() {
+    return track.orientation();
+  }
+
   /** {@return the sample entry's four-character code: "avc1" or "avc3"} */
   public String codec() {
     return entry().codec();

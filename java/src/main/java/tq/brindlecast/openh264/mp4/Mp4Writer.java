@@ -62,6 +62,7 @@ public final class Mp4Writer implements EncodedPictureSink {
   private final int timescale;
   private final int frameTicks;
   private Mp4WriterFormat format;
+  private Orientation orientation = Orientation.NORMAL;
   // The picture being converted, and the one before it, held until its duration is known.
   private Mp4BoxBuilder sample = new Mp4BoxBuilder();
   private Mp4BoxBuilder pending = new Mp4BoxBuilder();
@@ -145,6 +146,22 @@ public final class Mp4Writer implements EncodedPictureSink {
     Objects.requireNonNull(out, "out must not be null");
     checkSettings(width, height, frameRate);
     return new Mp4Writer(new FragmentedMp4Layout(out), width, height, frameRate);
+  }
+
+  /**
+   * Sets how players turn the pictures for display (the track matrix), before the first picture.
+   *
+   * @param orientation the rotation and mirroring
+   * @return this writer
+   * @throws IllegalStateException if a picture was already written
+   */
+  public Mp4Writer orientation(Orientation orientation) {
+    Objects.requireNonNull(orientation, "orientation must not be null");
+    if (format != null || !lifecycle.isOpen()) {
+      throw new IllegalStateException("the orientation is set before the first picture");
+    }
+    this.orientation = orientation;
+    return this;
   }
 
   private static void checkSettings(int width, int height, double frameRate) {
@@ -290,7 +307,7 @@ public final class Mp4Writer implements EncodedPictureSink {
           "the stream's pictures are " + stream.width() + "x" + stream.height()
               + " but the writer was made for " + width + "x" + height);
     }
-    return new Mp4WriterFormat(width, height, timescale, sps, pps);
+    return new Mp4WriterFormat(width, height, timescale, sps, pps, orientation);
   }
 
   private static boolean contains(List<byte[]> sets, byte[] set) {

@@ -58,7 +58,7 @@ final class Mp4WriterBoxes {
       box.u32(0).u32(0).u32(TRACK_ID).u32(0).u32(duration);
     }
     box.zeros(8).u16(0).u16(0).u16(0).u16(0);
-    matrix(box);
+    trackMatrix(box, format);
     box.u32((long) format.width << 16).u32((long) format.height << 16).end();
 
     box.start("mdia");
@@ -233,5 +233,17 @@ final class Mp4WriterBoxes {
     for (int value : MATRIX) {
       box.u32(value);
     }
+  }
+
+  /**
+   * The track's matrix: its orientation, moved by the picture's width or height where the turn
+   * leaves it left of or above the origin, so that readers who place it by the matrix find it at
+   * 0,0 as those who only read the rotation do.
+   */
+  private static void trackMatrix(Mp4BoxBuilder box, Mp4WriterFormat format) {
+    int[] m = format.orientation.matrix();
+    long tx = -(Math.min(0, m[0]) * (long) format.width + Math.min(0, m[2]) * (long) format.height);
+    long ty = -(Math.min(0, m[1]) * (long) format.width + Math.min(0, m[3]) * (long) format.height);
+    box.u32(m[0]).u32(m[1]).u32(0).u32(m[2]).u32(m[3]).u32(0).u32(tx).u32(ty).u32(0x40000000);
   }
 }

@@ -5,8 +5,8 @@ import java.util.List;
 import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 
 /**
- * The one sample description of a written track: picture size, time scale, and the stream's own
- * parameter sets, from which the {@code avcC} box is built.
+ * The one sample description of a written track: picture size, time scale, orientation, and the
+ * stream's own parameter sets, from which the {@code avcC} box is built.
  */
 final class Mp4WriterFormat {
   final int width;
@@ -14,8 +14,11 @@ final class Mp4WriterFormat {
   final int timescale;
   final List<byte[]> sequenceParameterSets;
   final List<byte[]> pictureParameterSets;
+  final Orientation orientation;
 
-  Mp4WriterFormat(int width, int height, int timescale, List<byte[]> sps, List<byte[]> pps) {
+  Mp4WriterFormat(int width, int height, int timescale, List<byte[]> sps, List<byte[]> pps,
+      Orientation orientation) {
+    this.orientation = orientation;
     this.width = width;
     this.height = height;
     this.timescale = timescale;

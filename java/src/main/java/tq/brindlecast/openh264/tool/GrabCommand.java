@@ -7,6 +7,7 @@ import java.util.Set;
 import javax.imageio.ImageIO;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
+import tq.brindlecast.openh264.mp4.Orientation;
 import tq.brindlecast.openh264.video.FrameGrabber;
 
 /** {@code grab}: one picture of an MP4 file to a PNG image. */
@@ -17,12 +18,14 @@ final class GrabCommand {
           + "  INPUT               the MP4 file; - reads standard input\n"
           + "  --at SECONDS        the time from the start of the video, e.g. 12.5\n"
           + "  --frame N           the n-th picture shown, from 0\n"
-          + "  --output FILE       the PNG file to write; - writes standard output\n";
+          + "  --output FILE       the PNG file to write; - writes standard output\n"
+          + "  --as-decoded        leave the picture as decoded; by default it is turned as the\n"
+          + "                      track's matrix says players show it (phones' upright video)\n";
 
   private GrabCommand() {}
 
   static int run(String[] args, ToolOutput output) throws UsageException, IOException {
-    Options options = Options.parse(args, Set.of("at", "frame", "output"), Set.of(), 1);
+    Options options = Options.parse(args, Set.of("at", "frame", "output"), Set.of("as-decoded"), 1);
     String input = options.positional(0);
     if (input == null) {
       throw new UsageException("grab needs an INPUT.mp4 file");
@@ -40,6 +43,7 @@ final class GrabCommand {
     String name = input.equals(ToolFiles.STDIO) ? "standard input" : input;
     String which;
     Mp4Track track;
+    String shown;
     try (InputStream in = ToolFiles.openInput(input, output)) {
       if (!InputKinds.isMp4(in)) {
         throw new IOException(name + " is not an MP4 file (it starts with no ftyp, moov or mdat"
@@ -56,6 +60,7 @@ final class GrabCommand {
       try (grabber;
           ToolFiles.Output file = ToolFiles.openOutput(target, output)) {
         track = grabber.track();
+        grabber.applyOrientation(!options.flag("as-decoded"));
         BufferedImage image;
         if (options.has("at")) {
           image = grabber.imageAt(at); // past the end: IllegalArgumentException with the length
@@ -68,6 +73,11 @@ final class GrabCommand {
           image = grabber.image(frame);
           which = "picture " + frame + " of " + track.pictureCount();
         }
+        Orientation orientation = grabber.orientation();
+        shown = image.getWidth() + "x" + image.getHeight()
+            + (orientation == Orientation.NORMAL ? ""
+                : options.flag("as-decoded") ? ", as decoded (players show it "
+                    + orientation.description() + ")" : ", " + orientation.description());
         if (!ImageIO.write(image, "png", file.stream())) {
           throw new IOException("this Java runtime has no PNG writer");
         }
@@ -76,7 +86,7 @@ final class GrabCommand {
     }
     output.summary("input", "%s (MP4, %s), %d pictures, %s", name, track.codec(),
         track.pictureCount(), Main.seconds(track.toSeconds(track.duration())));
-    output.summary("picture", "%s, %dx%d", which, track.width(), track.height());
+    output.summary("picture", "%s, %s", which, shown);
     output.summary("output", "%s", target);
     String lost = Mp4Inputs.lost(track);
     if (lost != null) {

@@ -7,6 +7,7 @@ import tq.brindlecast.openh264.bitstream.AccessUnitReader;
 import tq.brindlecast.openh264.bitstream.SequenceParameterSet;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
+import tq.brindlecast.openh264.mp4.Orientation;
 
 /** {@code info}: what an H.264 Annex B file or an MP4 file's video track holds. */
 final class InfoCommand {
@@ -70,6 +71,12 @@ final class InfoCommand {
     output.summary("codec", "%s", codec(track.profileIdc(), track.profileCompatibility(),
         track.levelIdc()));
     output.summary("size", "%dx%d", track.width(), track.height());
+    Orientation orientation = track.orientation();
+    output.summary("display", "%s", orientation == Orientation.NORMAL
+        ? "as decoded"
+        : orientation.description() + ": shown "
+            + (orientation.swapsSides()
+                ? track.height() + "x" + track.width() : track.width() + "x" + track.height()));
     if (!track.sequenceParameterSets().isEmpty()) {
       output.summary("scan", "%s", scan(SequenceParameterSet.parse(
           track.sequenceParameterSets().get(0))));

@@ -10,11 +10,13 @@ import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.image.ImageOrientation;
 import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.mp4.Mp4FormatException;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Sample;
 import tq.brindlecast.openh264.mp4.Mp4Track;
+import tq.brindlecast.openh264.mp4.Orientation;
 
 /**
  * Takes single pictures out of an MP4 file: the picture shown at a time, or the n-th picture in
@@ -36,6 +38,7 @@ public final class FrameGrabber implements AutoCloseable {
   private final Mp4Reader reader;
   private final H264Decoder decoder;
   private final YuvColour colour;
+  private volatile boolean applyOrientation = true;
 
   /**
    * Grabs pictures from an open reader, which the grabber closes when it is closed.
@@ -74,6 +77,23 @@ public final class FrameGrabber implements AutoCloseable {
    */
   public YuvColour colour() {
     return colour;
+  }
+
+  /** {@return how players turn the pictures for display, from the track's matrix} */
+  public Orientation orientation() {
+    return reader.videoTrack().orientation();
+  }
+
+  /**
+   * Sets whether images come out turned as players show them (the default) or as decoded. The
+   * pictures ({@link #picture}, {@link #pictureAt}) are always as decoded.
+   *
+   * @param apply true to turn images by {@link #orientation()}
+   * @return this grabber
+   */
+  public FrameGrabber applyOrientation(boolean apply) {
+    this.applyOrientation = apply;
+    return this;
   }
 
   /** {@return the video track the pictures come from} */
@@ -157,26 +177,34 @@ public final class FrameGrabber implements AutoCloseable {
 
   /**
    * {@return the picture shown at a time as an RGB image, in the stream's colours ({@link
-   * #colour()})}
+   * #colour()}), turned as players show it unless {@link #applyOrientation} says otherwise}
    *
    * @param seconds the time from the start of the presentation
    * @throws IOException if the file cannot be read
    * @see #pictureAt(double)
    */
   public BufferedImage imageAt(double seconds) throws IOException {
-    return ImageConversions.toImage(pictureAt(seconds), colour);
+    return toImage(pictureAt(seconds));
   }
 
   /**
    * {@return the n-th picture shown as an RGB image, in the stream's colours ({@link
-   * #colour()})}
+   * #colour()}), turned as players show it unless {@link #applyOrientation} says otherwise}
    *
    * @param n the place in presentation order, from 0
    * @throws IOException if the file cannot be read
    * @see #picture(int)
    */
   public BufferedImage image(int n) throws IOException {
-    return ImageConversions.toImage(picture(n), colour);
+    return toImage(picture(n));
+  }
+
+  private BufferedImage toImage(DecodedPicture picture) {
+    BufferedImage image = ImageConversions.toImage(picture, colour);
+    Orientation orientation = orientation();
+    return applyOrientation
+        ? ImageOrientation.apply(image, orientation.degrees(), orientation.mirrored())
+        : image;
   }
 
   /** Counts the decoder's pictures and keeps the one at the wanted place. */

@@ -21,6 +21,7 @@ import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.io.OutputLifecycle;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
+import tq.brindlecast.openh264.mp4.Orientation;
 
 /**
  * Turns pictures into a video: encodes {@link BufferedImage}s or {@link I420Picture}s with
@@ -215,6 +216,28 @@ public final class VideoWriter implements Closeable {
     }
     this.config = config.copy().validate();
     this.bitrate = bitrate;
+    return this;
+  }
+
+  /**
+   * Sets how players turn the pictures for display, before the first picture: the MP4 track's
+   * matrix says so, and the pictures are encoded as given. Phones record upright video this way.
+   *
+   * @param orientation the rotation and mirroring
+   * @return this writer
+   * @throws IllegalStateException if a picture was already written, or the writer writes Annex
+   *     B, which has no place for it
+   */
+  public VideoWriter orientation(Orientation orientation) {
+    Objects.requireNonNull(orientation, "orientation must not be null");
+    if (!(sink instanceof Mp4Writer mp4)) {
+      throw new IllegalStateException(
+          "an Annex B stream has no place for an orientation; write an MP4 file instead");
+    }
+    if (encoder != null || !lifecycle.isOpen()) {
+      throw new IllegalStateException("the orientation is set before the first picture");
+    }
+    mp4.orientation(orientation);
     return this;
   }
 

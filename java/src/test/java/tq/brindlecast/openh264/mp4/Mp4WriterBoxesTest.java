@@ -64,7 +64,8 @@ class Mp4WriterBoxesTest {
     }
     byte[] sps = {0x67, 0x42, (byte) 0xC0, 0x1F, 0x01};
     byte[] pps = {0x68, (byte) 0xCE, 0x3C, (byte) 0x80};
-    Mp4WriterFormat format = new Mp4WriterFormat(1920, 1080, 30000, List.of(sps), List.of(pps));
+    Mp4WriterFormat format = new Mp4WriterFormat(1920, 1080, 30000, List.of(sps), List.of(pps),
+        Orientation.NORMAL);
     byte[] header = ProgressiveMp4Layout.header(format, samples, 4 * sampleSize);
     ByteBuffer buffer = ByteBuffer.wrap(header);
 

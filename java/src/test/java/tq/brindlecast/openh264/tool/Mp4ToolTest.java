@@ -3,8 +3,12 @@ package tq.brindlecast.openh264.tool;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.awt.Color;
+import java.awt.GradientPaint;
+import java.awt.Graphics2D;
 import java.awt.image.BufferedImage;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -24,6 +28,7 @@ import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.image.YuvColour.Matrix;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
+import tq.brindlecast.openh264.mp4.Orientation;
 import tq.brindlecast.openh264.video.FrameGrabber;
 import tq.brindlecast.openh264.video.VideoWriter;
 
@@ -305,19 +310,7 @@ class Mp4ToolTest {
       ToolRun grab = ToolRun.of("grab", file.toString(), "--frame", "0", "--output",
           png.toString());
       assertEquals(Main.OK, grab.status(), grab.toString());
-      Path rgb = dir.resolve("colour.rgb");
-      FfmpegTool.run("-loglevel", "error", "-y", "-i", file.toString(), "-frames:v", "1", "-f",
-          "rawvideo", "-pix_fmt", "rgb24", rgb.toString());
-      byte[] expected = Files.readAllBytes(rgb);
-      BufferedImage image = ImageIO.read(png.toFile());
-      int worst = 0;
-      for (int at = 0; at < WIDTH * HEIGHT; at++) {
-        int pixel = image.getRGB(at % WIDTH, at / WIDTH);
-        for (int c = 0; c < 3; c++) {
-          int ours = (pixel >> (16 - 8 * c)) & 0xFF;
-          worst = Math.max(worst, Math.abs(ours - (expected[3 * at + c] & 0xFF)));
-        }
-      }
+      int worst = worstDifference(png, file);
       assertTrue(worst <= 2, vui + ": a pixel differs from ffmpeg's by " + worst + " levels");
     }
     // What the library writes says in its VUI and its colr box how images became pictures.
@@ -335,5 +328,103 @@ class Mp4ToolTest {
     try (FrameGrabber grabber = FrameGrabber.open(ours)) {
       assertEquals(YuvColour.BT601_LIMITED, grabber.colour());
     }
+  }
+
+  @Test
+  void grabsAreTurnedAsTheTrackMatrixSaysAndAsFfmpegShowsThem() throws Exception {
+    // An image no turn or mirror leaves alike, written with each orientation, and ffmpeg's
+    // rotate tag on a file of its own. ffmpeg 5.1 turns by the matrix but does not mirror, so
+    // mirrored rows are checked against its filters on the picture as decoded.
+    BufferedImage pattern = new BufferedImage(WIDTH, HEIGHT, BufferedImage.TYPE_INT_RGB);
+    Graphics2D g = pattern.createGraphics();
+    // Colours short of saturation, where ffmpeg's table conversion strays by 3 levels.
+    g.setPaint(new GradientPaint(0, 0, new Color(40, 60, 160), WIDTH, HEIGHT,
+        new Color(200, 180, 60)));
+    g.fillRect(0, 0, WIDTH, HEIGHT);
+    g.setColor(Color.RED);
+    g.fillRect(8, 8, 40, 20);
+    g.dispose();
+    Path tagged = dir.resolve("tagged.mp4");
+    FfmpegTool.run("-loglevel", "error", "-y", "-i", ffmpeg("plain.mp4", "-c:v", "libx264")
+        .toString(), "-c", "copy", "-metadata:s:v:0", "rotate=90", tagged.toString());
+    for (Orientation orientation : Orientation.values()) {
+      Path file = dir.resolve(orientation + ".mp4");
+      try (VideoWriter writer = VideoWriter.toMp4(file, WIDTH, HEIGHT, 30)) {
+        writer.orientation(orientation).write(pattern);
+        writer.finish();
+      }
+      assertOrientation(file, orientation);
+    }
+    // ffmpeg 5.1 writes "rotate=90" as a quarter turn counter-clockwise; ffprobe agrees.
+    assertOrientation(tagged, Orientation.ROTATE_270);
+    assertEquals("rotated 90° counter-clockwise: shown 120x160",
+        ToolRun.of("info", tagged.toString()).summary("display"));
+    try (VideoWriter annexB = VideoWriter.toAnnexB(dir.resolve("x.h264"), WIDTH, HEIGHT, 30)) {
+      IllegalStateException refused = assertThrows(IllegalStateException.class,
+          () -> annexB.orientation(Orientation.ROTATE_90));
+      assertTrue(refused.getMessage().contains("Annex B"), refused.getMessage());
+      annexB.abort();
+    }
+  }
+
+  /** The file reads as turned, and grab gives what ffmpeg shows, turned and as decoded. */
+  private void assertOrientation(Path file, Orientation orientation) throws Exception {
+    String name = file.getFileName() + " " + orientation;
+    try (FrameGrabber grabber = FrameGrabber.open(file)) {
+      assertEquals(orientation, grabber.orientation(), name);
+      BufferedImage image = grabber.image(0);
+      assertEquals(orientation.swapsSides() ? HEIGHT : WIDTH, image.getWidth(), name);
+    }
+    String display = ToolRun.of("info", file.toString()).summary("display");
+    assertEquals(orientation == Orientation.NORMAL, display.equals("as decoded"), display);
+    assertTrue(display.startsWith(orientation.description()), display);
+    String turn = switch (orientation.degrees()) {
+      case 90 -> "transpose=clock";
+      case 180 -> "hflip,vflip";
+      case 270 -> "transpose=cclock";
+      default -> "null";
+    };
+    Path png = dir.resolve("turned.png");
+    for (boolean asDecoded : new boolean[] {false, true}) {
+      ToolRun grab = asDecoded
+          ? ToolRun.of("grab", file.toString(), "--frame", "0", "--output", png.toString(),
+              "--as-decoded")
+          : ToolRun.of("grab", file.toString(), "--frame", "0", "--output", png.toString());
+      assertEquals(Main.OK, grab.status(), grab.toString());
+      int worst = asDecoded
+          ? worstDifference(png, file, "-noautorotate")
+          : orientation.mirrored()
+              ? worstDifference(png, file, "-noautorotate", "-vf", "hflip," + turn)
+              : worstDifference(png, file);
+      assertTrue(worst <= 2, name + (asDecoded ? " as decoded" : "") + ": differs by " + worst);
+    }
+  }
+
+  /** The largest difference of a PNG from ffmpeg's RGB of a video's first picture. */
+  private int worstDifference(Path png, Path video, String... ffmpegOptions) throws Exception {
+    Path rgb = dir.resolve("ffmpeg.rgb");
+    List<String> args = new ArrayList<>(List.of("-loglevel", "error", "-y"));
+    int filter = Arrays.asList(ffmpegOptions).indexOf("-vf");
+    // Input options before the input, filters after it.
+    args.addAll(Arrays.asList(ffmpegOptions).subList(0, filter < 0 ? ffmpegOptions.length
+        : filter));
+    args.addAll(List.of("-i", video.toString()));
+    if (filter >= 0) {
+      args.addAll(Arrays.asList(ffmpegOptions).subList(filter, ffmpegOptions.length));
+    }
+    args.addAll(List.of("-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "rgb24", rgb.toString()));
+    FfmpegTool.run(args.toArray(String[]::new));
+    byte[] expected = Files.readAllBytes(rgb);
+    BufferedImage image = ImageIO.read(png.toFile());
+    assertEquals(expected.length, 3 * image.getWidth() * image.getHeight(), "ffmpeg's size");
+    int worst = 0;
+    for (int at = 0; at < image.getWidth() * image.getHeight(); at++) {
+      int pixel = image.getRGB(at % image.getWidth(), at / image.getWidth());
+      for (int c = 0; c < 3; c++) {
+        int ours = (pixel >> (16 - 8 * c)) & 0xFF;
+        worst = Math.max(worst, Math.abs(ours - (expected[3 * at + c] & 0xFF)));
+      }
+    }
+    return worst;
   }
 }
