@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, once: packages
 # already present are not installed again. Always: the native and Java
-# toolchains, OpenH264, Maven with the plugins that install the artifact and
+# toolchains, OpenH264, ffmpeg and GStreamer's discoverer (peers the tests
+# check files against), Maven with the plugins that install the artifact and
 # build the Maven consumer test offline (from /usr/share/maven-repo), and the
 # cross compilers for the Windows x64 DLL (MinGW-w64) and the Linux arm64
 # library (with Debian's arm64 OpenH264 through multiarch), since the jar
@@ -20,7 +21,7 @@ packages=(
   junit5
   maven libmaven-install-plugin-java libmaven-resources-plugin-java libmaven-compiler-plugin-java
   libgtest-dev libgmock-dev googletest
-  ffmpeg
+  ffmpeg gstreamer1.0-tools gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-aarch64-linux-gnu libopenh264-dev:arm64
 )

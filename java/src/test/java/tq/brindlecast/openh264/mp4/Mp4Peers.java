@@ -133,6 +133,26 @@ public final class Mp4Peers {
     return picture;
   }
 
+  /** The duration in seconds GStreamer's discoverer gives the file. */
+  public static double gstreamerDuration(Path file) throws IOException, InterruptedException {
+    List<String> command = List.of("gst-discoverer-1.0", file.toString());
+    Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
+    String output = new String(process.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+    if (!process.waitFor(2, TimeUnit.MINUTES) || process.exitValue() != 0) {
+      fail("gst-discoverer-1.0 failed: " + command + "\n" + output);
+    }
+    // "Duration: 0:00:01.240000000"
+    for (String line : output.lines().toList()) {
+      String trimmed = line.trim();
+      if (trimmed.startsWith("Duration: ")) {
+        String[] parts = trimmed.substring(10).split(":");
+        return Integer.parseInt(parts[0]) * 3600 + Integer.parseInt(parts[1]) * 60
+            + Double.parseDouble(parts[2]);
+      }
+    }
+    return fail("gst-discoverer-1.0 gave no duration:\n" + output);
+  }
+
   private static List<String> ffprobe(Path file, String... arguments)
       throws IOException, InterruptedException {
     List<String> command = new ArrayList<>(List.of("ffprobe", "-v", "error"));
