@@ -107,7 +107,11 @@ final class GrabBatch {
     try (IntervalDecoder decoder = new IntervalDecoder(reader, samplesDecoded)) {
       for (int i; failure.get() == null && (i = nextInterval.getAndIncrement()) < intervals.size();
           ) {
-        for (Target target : intervals.get(i)) {
+        List<Target> targets = intervals.get(i);
+        if (seek == FrameGrabber.Seek.PRECISE) {
+          decoder.plan(targets.stream().map(Target::sample).toList());
+        }
+        for (Target target : targets) {
           sink.accept(target.requests(), decoder.grab(target.sample(), seek));
           if (failure.get() != null) {
             return;

@@ -1,53 +1,73 @@
 package tq.brindlecast.openh264.video;
 
 import java.io.IOException;
-import java.util.Arrays;
+import java.util.Collection;
 import java.util.Comparator;
+import java.util.HashSet;
+import java.util.Set;
+import java.util.TreeSet;
 import java.util.concurrent.atomic.AtomicLong;
 import tq.brindlecast.openh264.CodecException;
 import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.H264Decoder;
+import tq.brindlecast.openh264.bitstream.AnnexB;
+import tq.brindlecast.openh264.bitstream.NalUnit;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Sample;
 import tq.brindlecast.openh264.mp4.Mp4Track;
 
 /**
  * One decoder walking through key-frame intervals (a sync sample and the samples up to the next
- * one), so that pictures asked for in presentation order within an interval cost each sample one
- * decode.
+ * one), so that pictures asked for in presentation order within an interval cost each sample
+ * at most one decode.
  *
- * <p>The decoder hands out an interval's pictures in presentation order, so the k-th picture it
- * gives is the sample with the k-th presentation time (ties by decode order) among the
- * interval's samples. A picture still ahead in the interval the decoder is in is reached by
- * decoding on; any other starts the interval again from its sync sample. At the interval's end
- * the decoder is drained, and a drained OpenH264 decoder is reconfigured before new input (it
- * may have no picture buffer free otherwise). When a sample fails, the count of pictures can no
- * longer be trusted: the picture is then decoded alone from its sync sample, which gives the
- * same picture or the same error as a single grab.
+ * <p>The decoder hands out the pictures it has in presentation order and never one before a
+ * picture shown earlier that is still to come, so each picture it gives is the earliest shown of
+ * the samples decoded and not yet handed out. Pictures no other picture refers to (nal_ref_idc 0)
+ * are skipped unless they may still be asked for: in a batch, the planned ones; one by one,
+ * those shown after the picture asked for. A picture still to come in the interval the decoder
+ * is in is reached by decoding on; any other starts the interval again at its sync sample. The
+ * decoder is drained at the interval's end, or in a batch once the last planned sample is in,
+ * and a drained OpenH264 decoder is reconfigured before new input (it may have no picture buffer
+ * free otherwise). When a sample fails, or the pictures do not add up, the picture is decoded
+ * alone from its sync sample as a single grab does, which gives the same picture or the same
+ * error.
  *
  * <p>Not thread-safe: one per thread.
  */
 final class IntervalDecoder implements AutoCloseable {
+  /** NAL unit types besides slices that later pictures do without (12: filler data). */
+  private static final Set<Integer> NOTHING_LATER_NEEDS =
+      Set.of(NalUnit.TYPE_SEI, NalUnit.TYPE_AUD, 12);
   private final Mp4Reader reader;
   private final Mp4Track track;
   private final AtomicLong samplesDecoded;
   private final H264Decoder decoder = new H264Decoder();
+  private final Comparator<Integer> shownOrder;
   private int first = -1; // the sync sample of the interval under way; -1 for none
   private int end; // the sample after the interval
-  private int next; // the next sample to decode
-  private int produced; // the pictures the decoder has handed out in this interval
-  private int[] ranks; // ranks[i - first]: where sample i's picture comes out
+  private int next; // the next sample to decode or skip
+  private boolean draining;
+  private TreeSet<Integer> decodedNotOut; // in presentation order
+  private Set<Integer> planned = new HashSet<>(); // a batch's samples still to grab
+  private int lastPlanned = -1; // the last of them in decode order; -1 one by one
 
   IntervalDecoder(Mp4Reader reader, AtomicLong samplesDecoded) {
     this.reader = reader;
     this.track = reader.videoTrack();
     this.samplesDecoded = samplesDecoded;
+    this.shownOrder = Comparator.<Integer>comparingLong(i -> track.sample(i).presentationTime())
+        .thenComparingInt(i -> i);
   }
 
-  /** {@return the sync sample where decoding must start to reach a sample} */
-  int syncSampleOf(int sample) {
-    return Math.max(0, track.syncSampleAtOrBefore(sample));
+  /**
+   * Plans a batch of grabs within one key-frame interval, to be made in presentation order:
+   * other pictures no one refers to are skipped, and the decoder is drained after the last.
+   */
+  void plan(Collection<Integer> samples) {
+    planned = new HashSet<>(samples);
+    lastPlanned = samples.stream().mapToInt(Integer::intValue).max().orElse(-1);
   }
 
   /**
@@ -55,20 +75,22 @@ final class IntervalDecoder implements AutoCloseable {
    * sync sample before it, decoded alone}
    */
   DecodedPicture grab(int sample, FrameGrabber.Seek seek) throws IOException {
-    int sync = syncSampleOf(sample);
+    int sync = Math.max(0, track.syncSampleAtOrBefore(sample));
     if (seek == FrameGrabber.Seek.KEY_FRAME) {
       return decodeAlone(sync, sync);
     }
-    if (!isAhead(sample)) {
+    if (!isToCome(sample)) {
       start(sync);
     }
-    DecodedPicture picture = decodeOnTo(ranks[sample - first]);
+    DecodedPicture picture = decodeOnTo(sample);
+    planned.remove(sample);
     return picture != null ? picture : decodeAlone(sync, sample);
   }
 
-  /** Tells whether a sample's picture has yet to come out of the interval under way. */
-  private boolean isAhead(int sample) {
-    return first >= 0 && sample >= first && sample < end && ranks[sample - first] >= produced;
+  /** Tells whether a sample's picture is still to come out of the interval under way. */
+  private boolean isToCome(int sample) {
+    return first >= 0 && sample >= first && sample < end
+        && (decodedNotOut.contains(sample) || (sample >= next && !draining));
   }
 
   private void start(int sync) {
@@ -79,45 +101,74 @@ final class IntervalDecoder implements AutoCloseable {
       end++;
     }
     next = sync;
-    produced = 0;
-    Mp4Sample[] samples = new Mp4Sample[end - first];
-    for (int i = first; i < end; i++) {
-      samples[i - first] = track.sample(i);
-    }
-    Arrays.sort(samples, Comparator.comparingLong(Mp4Sample::presentationTime)
-        .thenComparingInt(Mp4Sample::index));
-    ranks = new int[samples.length];
-    for (int rank = 0; rank < samples.length; rank++) {
-      ranks[samples[rank].index() - first] = rank;
-    }
+    draining = false;
+    decodedNotOut = new TreeSet<>(shownOrder);
   }
 
   /**
-   * {@return the interval's picture of a rank, decoding on (and draining at the end) until it
-   * comes out, or null when a sample failed or the pictures ran out}
+   * {@return the picture of a sample, decoding on (and draining at the end) until it comes out,
+   * or null when a sample failed or the pictures did not add up}
    */
-  private DecodedPicture decodeOnTo(int rank) throws IOException {
+  private DecodedPicture decodeOnTo(int sample) throws IOException {
+    int lastToDecode = lastPlanned >= 0 ? Math.min(lastPlanned, end - 1) : end - 1;
     while (true) {
       DecodedPicture picture;
-      if (next < end) {
-        DecodeResult result = decoder.decodeAccessUnit(reader.readSample(next++));
-        samplesDecoded.incrementAndGet();
-        if (result.failed()) {
-          first = -1;
-          return null;
+      if (!draining && next <= lastToDecode) {
+        int i = next++;
+        byte[] unit = reader.readSample(i);
+        if (!mayBeSkipped(i, sample, unit)) {
+          DecodeResult result = decoder.decodeAccessUnit(unit);
+          samplesDecoded.incrementAndGet();
+          if (result.failed()) {
+            first = -1;
+            return null;
+          }
+          decodedNotOut.add(i);
+          picture = result.picture();
+        } else {
+          picture = null;
         }
-        picture = result.picture();
       } else {
+        draining = true;
         picture = decoder.drain();
         if (picture == null) {
           first = -1;
           return null;
         }
       }
-      if (picture != null && produced++ == rank) {
-        return picture;
+      if (picture != null) {
+        Integer out = decodedNotOut.pollFirst();
+        if (out == null) {
+          first = -1;
+          return null;
+        }
+        if (out == sample) {
+          return picture;
+        }
       }
     }
+  }
+
+  /**
+   * Tells whether a sample can go undecoded: no picture refers to it, it carries no parameter
+   * set, and it is not asked for, nor may be later.
+   */
+  private boolean mayBeSkipped(int i, int wanted, byte[] unit) {
+    if (i == wanted || planned.contains(i)) {
+      return false;
+    }
+    if (lastPlanned < 0 && shownOrder.compare(i, wanted) > 0) {
+      return false; // one by one, a later call may ask for it
+    }
+    boolean slices = false;
+    for (NalUnit nal : AnnexB.nalUnits(unit)) {
+      if (nal.type() == NalUnit.TYPE_SLICE && nal.refIdc() == 0) {
+        slices = true;
+      } else if (!NOTHING_LATER_NEEDS.contains(nal.type())) {
+        return false; // a picture referred to, a parameter set for later pictures...
+      }
+    }
+    return slices;
   }
 
   /**
