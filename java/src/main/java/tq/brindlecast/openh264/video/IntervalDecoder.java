@@ -52,6 +52,9 @@ final class IntervalDecoder implements AutoCloseable {
   private TreeSet<Integer> decodedNotOut; // in presentation order
   private Set<Integer> planned = new HashSet<>(); // a batch's samples still to grab
   private int lastPlanned = -1; // the last of them in decode order; -1 one by one
+  // A passed-over picture's array for the next picture: a new 1.4 MB array per 720p picture
+  // costs more than the copy, with G1 most of all (each is a humongous object).
+  private byte[] spare;
 
   IntervalDecoder(Mp4Reader reader, AtomicLong samplesDecoded) {
     this.reader = reader;
@@ -117,7 +120,7 @@ final class IntervalDecoder implements AutoCloseable {
         int i = next++;
         byte[] unit = reader.readSample(i);
         if (!mayBeSkipped(i, sample, unit)) {
-          DecodeResult result = decoder.decodeAccessUnit(unit);
+          DecodeResult result = decoder.decodeAccessUnit(unit, 0, unit.length, spare);
           samplesDecoded.incrementAndGet();
           if (result.failed()) {
             first = -1;
@@ -143,8 +146,10 @@ final class IntervalDecoder implements AutoCloseable {
           return null;
         }
         if (out == sample) {
+          spare = null; // the caller keeps this one
           return picture;
         }
+        spare = picture.data();
       }
     }
   }
