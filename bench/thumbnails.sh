@@ -73,5 +73,11 @@ for side in ours ffmpeg; do
     "$wmin" "$wmax" "$cpu" "$cmin" "$cmax"
   eval "${side}_wall=$wall ${side}_cpu=$cpu"
 done
+# The load changes from minute to minute: the ratio of the two runs of each round, which ran
+# back to back, says more than the ratio of the medians.
+awk '{ split($1, r, "="); if ($2 == "ours") o[r[2]] = $3; else f[r[2]] = $3 }
+  END { for (k in o) print o[k] / f[k] }' "$results" | sort -n |
+  awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "wall ratio ours/ffmpeg round by round: median %.2f (%.2f to %.2f)\n", m, v[1], v[NR] }'
 awk -v ow="$ours_wall" -v fw="$ffmpeg_wall" -v oc="$ours_cpu" -v fc="$ffmpeg_cpu" \
   'BEGIN { printf "ratio ours/ffmpeg (medians): wall %.2f, CPU %.2f\n", ow / fw, oc / fc }'
