@@ -40,7 +40,8 @@ public final class Main {
                    (Annex B) or MP4
         decode     decode an H.264 (Annex B) file or an MP4 file to a Y4M file
         roundtrip  encode, decode and report the PSNR against the source
-        grab       write the picture an MP4 file shows at a time, or its n-th, as a PNG image
+        grab       write the picture an MP4 file shows at a time, or its n-th, as a PNG image,
+                   or one every so many seconds as numbered PNG images
         info       describe an H.264 or MP4 file: codec, size, pictures, duration, frame rate
 
       Without an input file, encode and roundtrip use a moving test pattern (--size, --frames).

@@ -3,18 +3,18 @@ package tq.brindlecast.openh264.video;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.nio.file.Path;
+import java.util.Arrays;
+import java.util.List;
 import java.util.Locale;
 import java.util.Objects;
+import java.util.concurrent.atomic.AtomicLong;
 import tq.brindlecast.openh264.CodecException;
-import tq.brindlecast.openh264.DecodeResult;
 import tq.brindlecast.openh264.DecodedPicture;
-import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.image.ImageOrientation;
 import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.mp4.Mp4FormatException;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
-import tq.brindlecast.openh264.mp4.Mp4Sample;
 import tq.brindlecast.openh264.mp4.Mp4Track;
 import tq.brindlecast.openh264.mp4.Orientation;
 
@@ -25,20 +25,50 @@ import tq.brindlecast.openh264.mp4.Orientation;
  * <pre>{@code
  * try (FrameGrabber grabber = FrameGrabber.open(Path.of("clip.mp4"))) {
  *   ImageIO.write(grabber.imageAt(12.5), "png", new File("frame.png"));
+ *   grabber.imagesAt(new double[] {0, 10, 20, 30}, FrameGrabber.Seek.PRECISE,
+ *       (i, image) -> ImageIO.write(image, "png", new File("thumb" + i + ".png")));
  * }
  * }</pre>
  *
- * <p>Each grab decodes from the last sync sample at or before the wanted picture (in decode
- * order) up to that picture, drains the decoder, and keeps the wanted picture: the pictures come
- * out of the decoder in presentation order, so the wanted one is found by its place among the
- * decoded samples' presentation times. A grab therefore costs up to one key-frame interval of
- * decoding.
+ * <p>A picture costs decoding from the last sync sample at or before it (in decode order) up to
+ * it: at most one key-frame interval. Grabs with rising times go on from where the decoder is
+ * while the next picture lies ahead in the same key-frame interval, so that no sample is decoded
+ * twice; any other grab starts again at the key frame. {@link #imagesAt(double[], Seek,
+ * ImageSink)} takes many times at once and decodes their key-frame intervals side by side, one
+ * decoder per processor. {@link Seek#KEY_FRAME} decodes the key frame alone, the fastest grab.
+ *
+ * <p>Every way gives the same pixels for the same picture.
  */
 public final class FrameGrabber implements AutoCloseable {
+  /** How a time or place is turned into a picture. */
+  public enum Seek {
+    /** The very picture asked for, decoded from the key frame before it. */
+    PRECISE,
+    /**
+     * The key frame the precise picture is decoded from, at or before it: only that sample is
+     * decoded.
+     */
+    KEY_FRAME
+  }
+
+  /** Takes the images of {@link #imagesAt(double[], Seek, ImageSink)} as they are made. */
+  @FunctionalInterface
+  public interface ImageSink {
+    /**
+     * Takes one image. It is called from several threads at once, in no particular order.
+     *
+     * @param index the place of its time in the array asked for
+     * @param image the image; a picture asked for at several places is the same image each time
+     * @throws IOException to stop the grabbing with this failure
+     */
+    void accept(int index, BufferedImage image) throws IOException;
+  }
+
   private final Mp4Reader reader;
-  private final H264Decoder decoder;
   private final YuvColour colour;
   private volatile boolean applyOrientation = true;
+  private final AtomicLong samplesDecoded = new AtomicLong();
+  private final IntervalDecoder decoder;
 
   /**
    * Grabs pictures from an open reader, which the grabber closes when it is closed.
@@ -50,7 +80,7 @@ public final class FrameGrabber implements AutoCloseable {
   public FrameGrabber(Mp4Reader reader) {
     this.reader = Objects.requireNonNull(reader, "reader must not be null");
     this.colour = StreamColour.of(reader.videoTrack());
-    this.decoder = new H264Decoder();
+    this.decoder = new IntervalDecoder(reader, samplesDecoded);
   }
 
   /**
@@ -111,18 +141,22 @@ public final class FrameGrabber implements AutoCloseable {
    * @throws IOException if the file cannot be read
    */
   public DecodedPicture pictureAt(double seconds) throws IOException {
-    Mp4Track track = reader.videoTrack();
-    // A micro-tick of tolerance, so that a time written in decimal finds the picture it names.
-    int n =
-        seconds >= 0 && seconds < Double.MAX_VALUE / track.timescale()
-            ? track.pictureAt((long) Math.floor(seconds * track.timescale() + 1e-6))
-            : -1;
-    if (n < 0) {
-      throw new IllegalArgumentException(String.format(Locale.ROOT,
-          "no picture is shown at %.3f s: the video lasts %.3f s", seconds,
-          track.toSeconds(track.duration())));
-    }
-    return picture(n);
+    return pictureAt(seconds, Seek.PRECISE);
+  }
+
+  /**
+   * {@return the picture shown at a time, or the key frame at or before it}
+   *
+   * @param seconds the time from the start of the presentation
+   * @param seek the picture itself, or the key frame before it
+   * @throws IllegalArgumentException if no picture is shown then (before 0, after the end, NaN)
+   * @throws NullPointerException if {@code seek} is null
+   * @throws Mp4FormatException if the samples cannot be read
+   * @throws CodecException if the samples do not decode, with the reason when it is known
+   * @throws IOException if the file cannot be read
+   */
+  public DecodedPicture pictureAt(double seconds, Seek seek) throws IOException {
+    return picture(pictureNumberAt(seconds), seek);
   }
 
   /**
@@ -134,45 +168,24 @@ public final class FrameGrabber implements AutoCloseable {
    * @throws CodecException if the samples do not decode, with the reason when it is known
    * @throws IOException if the file cannot be read
    */
-  public synchronized DecodedPicture picture(int n) throws IOException {
-    Mp4Track track = reader.videoTrack();
-    Mp4Sample wanted = track.picture(n);
-    int last = wanted.index();
-    int first = Math.max(0, track.syncSampleAtOrBefore(last));
-    // The decoder hands out the pictures of samples first..last in presentation order.
-    int rank = 0;
-    for (int i = first; i <= last; i++) {
-      Mp4Sample other = track.sample(i);
-      if (other.presentationTime() < wanted.presentationTime()
-          || (other.presentationTime() == wanted.presentationTime() && i < last)) {
-        rank++;
-      }
-    }
-    // A fresh OpenH264 decoder for each grab: one that was drained may have no picture buffer
-    // free for the next stream.
-    decoder.reconfigure(decoder.getConfig());
-    Picked picked = new Picked(rank);
-    String reason = null;
-    for (int i = first; i <= last; i++) {
-      DecodeResult result = decoder.decodeAccessUnit(reader.readSample(i));
-      if (reason == null && result.failed()) {
-        reason = result.reason();
-      }
-      picked.offer(result.picture());
-    }
-    while (picked.offer(decoder.drain())) {
-      // until the decoder holds nothing more
-    }
-    int produced = picked.seen;
-    DecodedPicture found = picked.picture;
-    if (produced != last - first + 1 || found == null) {
-      // The file was read; the codec could not turn its samples into pictures.
-      throw new CodecException(
-          "decoding samples " + (first + 1) + " to " + (last + 1) + " gave " + produced
-              + " pictures instead of " + (last - first + 1) + ": "
-              + (reason != null ? reason : "OpenH264 could not decode them"));
-    }
-    return found;
+  public DecodedPicture picture(int n) throws IOException {
+    return picture(n, Seek.PRECISE);
+  }
+
+  /**
+   * {@return the n-th picture shown, or the key frame at or before it}
+   *
+   * @param n its place in presentation order, from 0
+   * @param seek the picture itself, or the key frame before it
+   * @throws IndexOutOfBoundsException if there is no such picture
+   * @throws NullPointerException if {@code seek} is null
+   * @throws Mp4FormatException if the samples cannot be read
+   * @throws CodecException if the samples do not decode, with the reason when it is known
+   * @throws IOException if the file cannot be read
+   */
+  public synchronized DecodedPicture picture(int n, Seek seek) throws IOException {
+    Objects.requireNonNull(seek, "seek must not be null");
+    return decoder.grab(track().picture(n).index(), seek);
   }
 
   /**
@@ -188,6 +201,19 @@ public final class FrameGrabber implements AutoCloseable {
   }
 
   /**
+   * {@return the picture shown at a time, or the key frame at or before it, as an RGB image in
+   * the stream's colours ({@link #colour()})}
+   *
+   * @param seconds the time from the start of the presentation
+   * @param seek the picture itself, or the key frame before it
+   * @throws IOException if the file cannot be read
+   * @see #pictureAt(double, Seek)
+   */
+  public BufferedImage imageAt(double seconds, Seek seek) throws IOException {
+    return toImage(pictureAt(seconds, seek));
+  }
+
+  /**
    * {@return the n-th picture shown as an RGB image, in the stream's colours ({@link
    * #colour()}), turned as players show it unless {@link #applyOrientation} says otherwise}
    *
@@ -199,6 +225,72 @@ public final class FrameGrabber implements AutoCloseable {
     return toImage(picture(n));
   }
 
+  /**
+   * {@return the n-th picture shown, or the key frame at or before it, as an RGB image in the
+   * stream's colours ({@link #colour()})}
+   *
+   * @param n the place in presentation order, from 0
+   * @param seek the picture itself, or the key frame before it
+   * @throws IOException if the file cannot be read
+   * @see #picture(int, Seek)
+   */
+  public BufferedImage image(int n, Seek seek) throws IOException {
+    return toImage(picture(n, seek));
+  }
+
+  /**
+   * {@return the pictures shown at many times as RGB images, in the order of the times} They are
+   * decoded as {@link #imagesAt(double[], Seek, ImageSink)} does; all of them are held in
+   * memory, so for many pictures prefer that method.
+   *
+   * @param seek the pictures themselves, or the key frames before them
+   * @param seconds the times from the start of the presentation, in any order
+   * @throws IllegalArgumentException if no picture is shown at one of the times
+   * @throws IOException if the file cannot be read
+   */
+  public List<BufferedImage> imagesAt(Seek seek, double... seconds) throws IOException {
+    BufferedImage[] images = new BufferedImage[seconds.length];
+    imagesAt(seconds, seek, (index, image) -> images[index] = image);
+    return Arrays.asList(images);
+  }
+
+  /**
+   * Grabs the pictures shown at many times and hands each to a sink as soon as it is made,
+   * decoding the key-frame intervals side by side: one decoder per available processor, each
+   * decoding a sample at most once. Times may come in any order and more than once. Every time is
+   * checked before anything is decoded.
+   *
+   * @param seconds the times from the start of the presentation
+   * @param seek the pictures themselves, or the key frames before them
+   * @param sink takes the images, from several threads at once
+   * @throws IllegalArgumentException if no picture is shown at one of the times
+   * @throws NullPointerException if an argument is null
+   * @throws Mp4FormatException if the samples cannot be read
+   * @throws CodecException if the samples do not decode, with the reason when it is known
+   * @throws IOException if the file cannot be read, or the sink failed
+   */
+  public void imagesAt(double[] seconds, Seek seek, ImageSink sink) throws IOException {
+    Objects.requireNonNull(seek, "seek must not be null");
+    Objects.requireNonNull(sink, "sink must not be null");
+    int[] samples = new int[seconds.length];
+    for (int i = 0; i < seconds.length; i++) {
+      samples[i] = track().picture(pictureNumberAt(seconds[i])).index();
+    }
+    GrabBatch.run(reader, samplesDecoded, samples, seek,
+        (requests, picture) -> {
+          BufferedImage image = toImage(picture);
+          for (int index : requests) {
+            sink.accept(index, image);
+          }
+        });
+  }
+
+  /** {@return how many samples the grabber has decoded, for tests} */
+  long samplesDecoded() {
+    return samplesDecoded.get();
+  }
+
+  /** The one place a decoded picture becomes an image: converted, then turned if asked. */
   private BufferedImage toImage(DecodedPicture picture) {
     BufferedImage image = ImageConversions.toImage(picture, colour);
     Orientation orientation = orientation();
@@ -207,25 +299,19 @@ public final class FrameGrabber implements AutoCloseable {
         : image;
   }
 
-  /** Counts the decoder's pictures and keeps the one at the wanted place. */
-  private static final class Picked {
-    private final int wanted;
-    private int seen;
-    private DecodedPicture picture;
-
-    Picked(int wanted) {
-      this.wanted = wanted;
+  private int pictureNumberAt(double seconds) {
+    Mp4Track track = reader.videoTrack();
+    // A micro-tick of tolerance, so that a time written in decimal finds the picture it names.
+    int n =
+        seconds >= 0 && seconds < Double.MAX_VALUE / track.timescale()
+            ? track.pictureAt((long) Math.floor(seconds * track.timescale() + 1e-6))
+            : -1;
+    if (n < 0) {
+      throw new IllegalArgumentException(String.format(Locale.ROOT,
+          "no picture is shown at %.3f s: the video lasts %.3f s", seconds,
+          track.toSeconds(track.duration())));
     }
-
-    boolean offer(DecodedPicture next) {
-      if (next == null) {
-        return false;
-      }
-      if (seen++ == wanted) {
-        picture = next;
-      }
-      return true;
-    }
+    return n;
   }
 
   /** Frees the decoder and closes the reader. */

@@ -210,27 +210,50 @@ class Mp4ToolTest {
       if (file == edited) {
         continue;
       }
-      // 0.6 s is picture 18 of 30/s; the last picture is 39.
-      String[][] grabs = {{"--frame", "17"}, {"--at", "0.6"}, {"--frame", "39"}, {"--at", "0"}};
-      int[] pictures = {17, 18, 39, 0};
+      // 0.6 s is picture 18 of 30/s; the last picture is 39. --every 0.5 writes pictures 0, 15
+      // and 30 to every01.png to every03.png.
+      String[][] grabs = {{"--frame", "17"}, {"--at", "0.6"}, {"--frame", "39"}, {"--at", "0"},
+          {"--every", "0.5"}};
+      int[][] pictures = {{17}, {18}, {39}, {0}, {0, 15, 30}};
+      if (file == progressive) {
+        // Key frames every 12 pictures: the one at or before picture 18 is picture 12.
+        grabs = Arrays.copyOf(grabs, grabs.length + 1);
+        grabs[grabs.length - 1] = new String[] {"--at", "0.6", "--seek", "key-frame"};
+        pictures = Arrays.copyOf(pictures, pictures.length + 1);
+        pictures[pictures.length - 1] = new int[] {12};
+      }
       for (int g = 0; g < grabs.length; g++) {
-        Path png = dir.resolve("grab.png");
-        ToolRun grab = ToolRun.of("grab", file.toString(), grabs[g][0], grabs[g][1], "--output",
-            png.toString());
+        boolean series = grabs[g][0].equals("--every");
+        Path png = dir.resolve(series ? "every%02d.png" : "grab.png");
+        List<String> args = new ArrayList<>(List.of("grab", file.toString()));
+        args.addAll(List.of(grabs[g]));
+        args.addAll(List.of("--output", png.toString()));
+        ToolRun grab = ToolRun.of(args.toArray(String[]::new));
         assertEquals(Main.OK, grab.status(), name + ": " + grab);
-        String expectedPick = grabs[g][0].equals("--at")
+        String expectedPick = series ? "3, one every 0.500 s, "
+            : grabs[g].length > 2 ? "the key frame at or before the picture shown at 0.600 s, "
+            : grabs[g][0].equals("--at")
             ? String.format(Locale.ROOT, "shown at %.3f s, ", Double.parseDouble(grabs[g][1]))
             : "picture ";
-        assertTrue(grab.summary("picture").startsWith(expectedPick), grab.out());
+        assertTrue(grab.summary(series ? "pictures" : "picture").startsWith(expectedPick),
+            grab.out());
         assertTrue(grab.summary("input").endsWith(", 40 pictures, 1.333 s"), grab.out());
-        BufferedImage expected =
-            ImageConversions.toImage(I420Picture.fromPacked(ours.get(pictures[g]), WIDTH, HEIGHT));
-        BufferedImage image = ImageIO.read(png.toFile());
-        for (int y = 0; y < HEIGHT; y++) {
-          for (int x = 0; x < WIDTH; x++) {
-            assertEquals(expected.getRGB(x, y), image.getRGB(x, y),
-                name + " " + String.join(" ", grabs[g]) + ": pixel " + x + "," + y);
+        for (int p = 0; p < pictures[g].length; p++) {
+          BufferedImage expected = ImageConversions.toImage(
+              I420Picture.fromPacked(ours.get(pictures[g][p]), WIDTH, HEIGHT));
+          Path written = series ? dir.resolve(String.format(Locale.ROOT, "every%02d.png", p + 1))
+              : png;
+          BufferedImage image = ImageIO.read(written.toFile());
+          for (int y = 0; y < HEIGHT; y++) {
+            for (int x = 0; x < WIDTH; x++) {
+              assertEquals(expected.getRGB(x, y), image.getRGB(x, y),
+                  name + " " + String.join(" ", grabs[g]) + ": " + written.getFileName()
+                      + " pixel " + x + "," + y);
+            }
           }
+        }
+        if (series) {
+          assertFalse(Files.exists(dir.resolve("every04.png")), "no picture after the end");
         }
       }
     }

@@ -58,10 +58,18 @@ class ToolArgumentsTest {
     assertUsageError("decode needs an INPUT file (.h264 or .mp4)", "decode");
     assertUsageError("--format must be one of h264, mp4, was 'mkv'", "encode", "--format", "mkv",
         "--output", "x.mp4");
-    assertUsageError("grab needs either --at SECONDS or --frame N", "grab", "x.mp4", "--output",
-        "f.png");
-    assertUsageError("grab needs either --at SECONDS or --frame N", "grab", "x.mp4", "--at", "1",
-        "--frame", "2", "--output", "f.png");
+    String oneWay = "grab needs one of --at SECONDS, --frame N or --every SECONDS";
+    assertUsageError(oneWay, "grab", "x.mp4", "--output", "f.png");
+    assertUsageError(oneWay, "grab", "x.mp4", "--at", "1", "--frame", "2", "--output", "f.png");
+    assertUsageError(oneWay, "grab", "x.mp4", "--at", "1", "--every", "2", "--output", "f.png");
+    assertUsageError("--every must be a number above 0, from 0.001 to 1000000000, was '0'",
+        "grab", "x.mp4", "--every", "0", "--output", "f%d.png");
+    assertUsageError("--seek must be one of key-frame, precise, was 'fast'", "grab", "x.mp4",
+        "--at", "1", "--seek", "fast", "--output", "f.png");
+    for (String pattern : new String[] {"f.png", "f%d%d.png", "f%s.png", "-", "f%3d.png"}) {
+      assertUsageError("with --every, --output must be a file name with one %d or %0Nd",
+          "grab", "x.mp4", "--every", "1", "--output", pattern);
+    }
     assertUsageError("--at must be a time in seconds, 0 or more, was 'NaN'", "grab", "x.mp4",
         "--at", "NaN", "--output", "f.png");
     assertUsageError("grab needs --output FILE.png", "grab", "x.mp4", "--frame", "0");
