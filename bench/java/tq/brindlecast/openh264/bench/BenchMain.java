@@ -69,8 +69,9 @@ public final class BenchMain {
             case "jni" -> new EncodeSides.ThroughNative(options, pictures);
             case "api" -> new EncodeSides.ThroughApi(options, pictures, false);
             case "api-planes" -> new EncodeSides.ThroughApi(options, pictures, true);
-            case "image-mp4" -> new ImageSides.ToMp4(options, pictures, false);
-            case "image-bgr-mp4" -> new ImageSides.ToMp4(options, pictures, true);
+            case "image-mp4" -> new ImageSides.ToMp4(options, pictures, true, false);
+            case "image-bgr-mp4" -> new ImageSides.ToMp4(options, pictures, true, true);
+            case "i420-mp4" -> new ImageSides.ToMp4(options, pictures, false, false);
             default -> throw new IllegalArgumentException("no encoding side " + name);
           });
     }

@@ -23,7 +23,7 @@ record BenchOptions(
   static final String USAGE =
       "usage: BenchMain encode --size WxH --input raw.yuv --frames N --bitrate UNITS"
           + " [--passes N] [--output-prefix PATH]"
-          + " [--sides jni,api,api-planes,image-mp4,image-bgr-mp4] [TURNS]\n"
+          + " [--sides jni,api,api-planes,image-mp4,image-bgr-mp4,i420-mp4] [TURNS]\n"
           + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
           + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse,mp4-images]"
           + " [--mp4 FILE] [TURNS]\n"

@@ -26,21 +26,30 @@ final class ImageSides {
 
   /**
    * "image-mp4" ({@code TYPE_INT_RGB}) and "image-bgr-mp4" ({@code TYPE_3BYTE_BGR}, as ImageIO
-   * reads JPEG): the pictures made into images once, written by a new writer every pass.
+   * reads JPEG): the pictures made into images once, written by a new writer every pass. Without
+   * images, "i420-mp4": the packed I420 pictures themselves through the same writer, which
+   * tells the conversion's share from the rest.
    */
   static final class ToMp4 implements BenchSide {
     private final List<BufferedImage> images = new ArrayList<>();
+    private final List<I420Picture> i420 = new ArrayList<>();
     private final boolean bgr;
+    private final boolean fromImages;
     private final int width;
     private final int height;
     private final Path folder;
     private final Path file;
 
-    ToMp4(BenchOptions options, List<byte[]> pictures, boolean bgr) {
+    ToMp4(BenchOptions options, List<byte[]> pictures, boolean fromImages, boolean bgr) {
       this.bgr = bgr;
+      this.fromImages = fromImages;
       width = options.width();
       height = options.height();
       for (byte[] packed : pictures) {
+        if (!fromImages) {
+          i420.add(I420Picture.fromPacked(packed, width, height));
+          continue;
+        }
         BufferedImage image = ImageConversions.toImage(I420Picture.fromPacked(packed, width,
             height));
         if (bgr) {
@@ -60,7 +69,7 @@ final class ImageSides {
 
     @Override
     public String name() {
-      return bgr ? "image-bgr-mp4" : "image-mp4";
+      return !fromImages ? "i420-mp4" : bgr ? "image-bgr-mp4" : "image-mp4";
     }
 
     @Override
@@ -69,9 +78,12 @@ final class ImageSides {
         for (BufferedImage image : images) {
           video.write(image);
         }
+        for (I420Picture picture : i420) {
+          video.write(picture);
+        }
         video.finish();
       }
-      return images.size();
+      return images.size() + i420.size();
     }
 
     @Override
