@@ -16,6 +16,12 @@
 #   BENCH_CPU        the CPU both drivers are pinned to while timed (default: the last one;
 #                    "none" to leave them unpinned)
 #   JAVA_OPTS        extra options for the JVM
+#   JAVA_SIDES       the Java sides timed, comma-separated (default: jni,api,api-planes when
+#                    encoding, jni,api,api-reuse when decoding); image-mp4 and image-bgr-mp4
+#                    (encoding) and mp4-images (decoding) go between BufferedImages and MP4,
+#                    i420-mp4 writes the I420 pictures themselves with VideoWriter
+#   WRITER           1: the native encoder takes VideoWriter's defaults (IDR every 2 s,
+#                    constant SPS/PPS ids) and starts anew every pass, as image-mp4 does
 # `bench/run.sh --quick` is a smoke run: one round, one pass, 20 pictures.
 set -euo pipefail
 
@@ -99,6 +105,8 @@ check_equivalence() {
   "${java[@]}" decode --size "$size" --input "$out-native.h264" \
     --sizes "$out-native.h264.sizes" --passes 0 --output-prefix "$out" 2>>"$log"
   ffmpeg -v error -i "$out-native.h264" -f rawvideo -pix_fmt yuv420p -y "$out-ffmpeg.yuv"
+  # The same access units in an MP4 file, for the mp4-images side.
+  ffmpeg -v error -framerate 30 -i "$out-native.h264" -c copy -y "$out-native.mp4"
   for side in jni api api-reuse ffmpeg; do
     same "$out-native.yuv" "$out-$side.yuv"
   done
@@ -118,6 +126,15 @@ case_args() {
   fi
 }
 
+# What only one driver takes.
+native_args() {
+  if [[ $1 == encode && ${WRITER:-0} == 1 ]]; then echo --writer 1; fi
+}
+java_args() {
+  if [[ -n ${JAVA_SIDES:-} ]]; then echo --sides "$JAVA_SIDES"; fi
+  if [[ $1 == decode ]]; then echo --mp4 "$work/check-$2-native.mp4"; fi
+}
+
 # Runs both drivers on one case at once; they take turns pass by pass
 # through two FIFOs, so that only one of them runs at any time and a change
 # in the machine's load falls on both. `first` is the side that starts.
@@ -130,11 +147,12 @@ run_case() {
   mkfifo "$to_native" "$to_java"
   : >"$passes_out"
   # shellcheck disable=SC2046
-  "${pin[@]}" "${native[@]}" $(case_args "$op" "$size") \
+  "${pin[@]}" "${native[@]}" $(case_args "$op" "$size") $(native_args "$op") \
     --turn-in "$to_native" --turn-out "$to_java" --go "$native_go" >>"$passes_out" 2>>"$log" &
   local native_pid=$!
   # shellcheck disable=SC2046
-  "${pin[@]}" "${java[@]}" $(case_args "$op" "$size") --turn-in "$to_java" --turn-out "$to_native" \
+  "${pin[@]}" "${java[@]}" $(case_args "$op" "$size") $(java_args "$op" "$size") \
+    --turn-in "$to_java" --turn-out "$to_native" \
     --go "$java_go" >>"$passes_out" 2>>"$log" &
   local java_pid=$!
   local failed=0
@@ -151,6 +169,8 @@ run_case() {
   fi
 }
 
+loadavg() { cut -d' ' -f1-3 /proc/loadavg; }
+load_start=$(loadavg)
 for size in $sizes; do
   make_input "$size"
   check_equivalence "$size"
@@ -173,9 +193,12 @@ done
 # by several percent for its whole life, so the ratio is taken round by round
 # (each side's median pass in that round) and the median of those ratios is
 # reported, with the lowest and highest round beside it.
-awk '
+summarise() {
+awk -v metric="$1" '
   {
     for (i = 2; i <= NF; i++) { split($i, kv, "="); f[kv[1]] = kv[2] }
+    # Pictures per second of wall-clock time, or of the CPU time of the process.
+    if (metric == "cpu") f["fps"] = f["cpu"] > 0 ? f["pictures"] / f["cpu"] : 0
     key = f["op"] " " f["size"]
     side = f["side"]
     if (!(key in seen)) { seen[key] = 1; order[++cases] = key }
@@ -216,6 +239,8 @@ awk '
     return n
   }
   END {
+    printf "%s\n", metric == "cpu" ? "CPU time (user and system, the whole process):" \
+      : "wall-clock time:"
     printf "%-17s %8s", "case", "native"
     for (s = 1; s <= nsides; s++) {
       if (sides[s] != "native") printf " %10s %6s %-11s", sides[s], "ratio", "(rounds)"
@@ -239,4 +264,8 @@ awk '
       rounds[order[1]], roundCount[order[1], "native", roundOf[order[1], 1]]
     printf "ratio: library time / native time, the median of the rounds (lowest-highest)\n"
   }' "$results"
+}
+summarise wall
+summarise cpu
+echo "load average (1, 5, 15 min) at the start: $load_start; at the end: $(loadavg)"
 echo "passes: $results; codec messages: $log" >&2

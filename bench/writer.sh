@@ -30,6 +30,18 @@ pin=()
 if [[ $cpu != none ]] && command -v taskset >/dev/null; then
   pin=(taskset -c "$cpu")
 fi
+# FOOTPRINT=1: instead of timing, one VideoWriter writes PICTURES (default 10000) small
+# pictures, printing its resident memory every 1000 and the bytes written per media byte.
+if [[ ${FOOTPRINT:-0} == 1 ]]; then
+  # shellcheck disable=SC2086
+  java ${JAVA_OPTS:-} -Xms256m -Xmx256m -XX:+AlwaysPreTouch \
+    "-Dtq.brindlecast.openh264.library=$build/libtqh264bridge.so" \
+    -cp "$build/tqh264bridge.jar:$build/bench/tqh264bridge-bench.jar" \
+    tq.brindlecast.openh264.bench.WriterFootprint --size "${FOOTPRINT_SIZE:-320x240}" \
+    --pictures "${PICTURES:-10000}" --every 1000 --work "$work"
+  echo "load average (1, 5, 15 min): $(cut -d' ' -f1-3 /proc/loadavg)"
+  exit 0
+fi
 for size in $sizes; do
   raw=$build/bench-work/input-$size.yuv
   [[ $source == testsrc2 ]] || raw=$build/bench-work/input-$source-$size.yuv

@@ -1,7 +1,7 @@
 // I420 to RGB pixels 0x00RRGGBB (TYPE_INT_RGB's raster), in the colour matrix
 // and range asked for (conversion_codes.h): each chroma sample covers its 2x2
-// block, results outside 0 to 255 are clipped. BT.601 limited range is
-// ImageConversions.toImage's arithmetic in Java.
+// block, results outside 0 to 255 are clipped. The coefficients and rounding
+// are ImageConversions.toImage's in Java, so both give the same pixels.
 #ifndef TQ_IMAGE_I420_TO_RGB_H
 #define TQ_IMAGE_I420_TO_RGB_H
 

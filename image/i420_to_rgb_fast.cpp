@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kPiece = 512;  // even, so that a piece starts at a chroma sample
 
-// The chroma terms of each pixel of a piece, rounding half included.
+// The chroma terms of each pixel of a piece, rounding included.
 struct ChromaTerms {
   int32_t red[kPiece];
   int32_t green[kPiece];
@@ -20,9 +20,9 @@ struct ChromaTerms {
 
 TQ_VECTOR_LOOP void SetTerms(ChromaTerms* terms, int x, int32_t u, int32_t v,
                              const tq::YuvToRgbCoefficients& k) {
-  terms->red[x] = k.rv * v + tq::kHalf;
-  terms->green[x] = k.gu * u + k.gv * v + tq::kHalf;
-  terms->blue[x] = k.bu * u + tq::kHalf;
+  terms->red[x] = k.rv * v + tq::kToRgbRounding;
+  terms->green[x] = k.gu * u + k.gv * v + tq::kToRgbRounding;
+  terms->blue[x] = k.bu * u + tq::kToRgbRounding;
 }
 
 // The terms of `width` pixels from the chroma samples under them.

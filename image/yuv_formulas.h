@@ -57,6 +57,12 @@ inline uint8_t ChromaOfBlock(int32_t kr, int32_t kg, int32_t kb, int32_t red, in
   return static_cast<uint8_t>(128 + quotient);
 }
 
+// The rounding added before RGB results are shifted down: an eighth rather
+// than a half, as in ImageConversions.toImage. ffmpeg's swscale, which players
+// use, truncates; this lands within 2 levels of it while white (235) still
+// comes out as 255.
+constexpr int32_t kToRgbRounding = 1 << 13;
+
 // R = KY (Y - offset) + RV (V - 128), G = KY (Y - offset) + GU (U - 128)
 // + GV (V - 128), B = KY (Y - offset) + BU (U - 128), in 16-bit fixed point.
 struct YuvToRgbCoefficients {
@@ -68,9 +74,9 @@ struct YuvToRgbCoefficients {
   int32_t bu;
 };
 
-// The coefficients of a known matrix (conversion_codes.h) and range. BT.601
-// limited range are ImageConversions' constants; the others are the standard
-// ones, rounded to 16 fractional bits.
+// The coefficients of a known matrix (conversion_codes.h) and range: the
+// standard ones rounded to 16 fractional bits, as ImageConversions computes
+// them in Java.
 inline YuvToRgbCoefficients CoefficientsFor(int matrix, bool fullRange) {
   if (matrix == kMatrixBt709) {
     return fullRange ? YuvToRgbCoefficients{0, 65536, 103206, -12276, -30679, 121609}

@@ -256,9 +256,9 @@ TEST(ImageConversion, ReferenceGivesJavasValues) {
       {41, 240, 110, tq::kMatrixBt601, 0, 0x0000FF},
       {126, 128, 128, tq::kMatrixBt601, 0, 0x808080},
       {235, 128, 128, tq::kMatrixBt601, 1, 0xEBEBEB},
-      {81, 90, 240, tq::kMatrixBt601, 1, 0xEE0E0E},
+      {81, 90, 240, tq::kMatrixBt601, 1, 0xEE0E0D},
       {81, 90, 240, tq::kMatrixBt709, 0, 0xFF1800},
-      {41, 240, 110, tq::kMatrixBt709, 1, 0x0D1CF9},
+      {41, 240, 110, tq::kMatrixBt709, 1, 0x0C1CF8},
       {16, 128, 128, tq::kMatrixBt709, 1, 0x101010},
   };
   for (const ToRgbCase& c : toRgb) {

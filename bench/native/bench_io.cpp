@@ -1,6 +1,7 @@
 #include "bench_io.h"
 
 #include <stdio.h>
+#include <time.h>
 
 #include <chrono>
 
@@ -60,8 +61,15 @@ double NowSeconds() {
   return std::chrono::duration<double>(now).count();
 }
 
-void PrintPass(const char* op, int width, int height, int pass, int pictures, double seconds) {
-  printf("pass side=native op=%s size=%dx%d pass=%d pictures=%d seconds=%.6f fps=%.3f\n", op, width,
-         height, pass, pictures, seconds, pictures / seconds);
+double ProcessCpuSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+void PrintPass(const char* op, int width, int height, int pass, int pictures, double seconds,
+               double cpuSeconds) {
+  printf("pass side=native op=%s size=%dx%d pass=%d pictures=%d seconds=%.6f fps=%.3f cpu=%.6f\n",
+         op, width, height, pass, pictures, seconds, pictures / seconds, cpuSeconds);
   fflush(stdout);
 }

@@ -26,7 +26,11 @@ bool WriteSizes(const std::string& path, const std::vector<int>& sizes);
 // Monotonic seconds.
 double NowSeconds();
 
-// Prints one timed pass in the form run.sh parses.
-void PrintPass(const char* op, int width, int height, int pass, int pictures, double seconds);
+// The CPU time of the whole process (user and system), in seconds.
+double ProcessCpuSeconds();
+
+// Prints one timed pass in the form run.sh parses: wall and CPU seconds.
+void PrintPass(const char* op, int width, int height, int pass, int pictures, double seconds,
+               double cpuSeconds);
 
 #endif

@@ -130,6 +130,10 @@ int BuildLibraryEquivalentParams(ISVCEncoder* encoder, const EncodeSettings& set
   SetLayerZeroDefaults(&params->sSpatialLayers[0]);
   for (int i = 1; i < MAX_SPATIAL_LAYER_NUM; ++i) SetUnusedLayer(&params->sSpatialLayers[i]);
   SetSizeAndBitrate(settings, params);
+  if (settings.videoWriterDefaults) {
+    params->uiIntraPeriod = 60;
+    params->eSpsPpsIdStrategy = CONSTANT_ID;
+  }
   return 0;
 }
 

@@ -12,11 +12,15 @@ struct EncodeSettings {
   int width;
   int height;
   int bitrateUnits;  // units of 1024 bit/s, as Native.OpenH264TQEncoderSetBitrate takes them
+  // What VideoWriter.defaultConfig changes at 30 pictures/s: an IDR picture
+  // every 2 seconds, the same SPS and PPS ids throughout.
+  bool videoWriterDefaults;
 };
 
 // The parameters the library builds for a default EncoderConfig with
 // RateControlMode.BITRATE and frame skip off, a default SpatialLayerConfig
-// for layer 0, and the given size and bit rate.
+// for layer 0, and the given size and bit rate (and VideoWriter's defaults
+// when asked for).
 int BuildLibraryEquivalentParams(ISVCEncoder* encoder, const EncodeSettings& settings,
                                  SEncParamExt* params);
 

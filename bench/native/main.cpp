@@ -28,6 +28,7 @@ struct Options {
   int frames = 0;      // encode: pictures read from the input
   int bitrate = 0;     // encode: units of 1024 bit/s
   int passes = 3;      // timed passes
+  int writer = 0;      // encode: 1 for VideoWriter's defaults, a new encoder every pass
   std::string turnIn;  // with turnOut: take turns with the Java driver
   std::string turnOut;
   std::string go;  // "first" or "second" when taking turns
@@ -35,7 +36,7 @@ struct Options {
 
 const char kUsage[] =
     "usage: tq_bench_native encode --size WxH --input raw.yuv --frames N --bitrate UNITS\n"
-    "                              [--passes N] [--output out.h264] [TURNS]\n"
+    "                              [--passes N] [--output out.h264] [--writer 1] [TURNS]\n"
     "       tq_bench_native decode --size WxH --input in.h264 --sizes in.h264.sizes\n"
     "                              [--passes N] [--output out.yuv] [TURNS]\n"
     "TURNS: --turn-in FIFO --turn-out FIFO --go first|second\n";
@@ -61,6 +62,7 @@ int* NumberOption(const char* name, Options* options) {
   if (strcmp(name, "--frames") == 0) return &options->frames;
   if (strcmp(name, "--bitrate") == 0) return &options->bitrate;
   if (strcmp(name, "--passes") == 0) return &options->passes;
+  if (strcmp(name, "--writer") == 0) return &options->writer;
   return nullptr;
 }
 
@@ -129,10 +131,15 @@ bool TimedPasses(const Options& options, int expected, const std::function<int()
   for (int number = 1; ok && number <= options.passes; ++number) {
     if (taking && !BeforePass(&turns)) break;
     double start = NowSeconds();
+    double cpuStart = ProcessCpuSeconds();
     int pictures = pass();
+    double cpuSeconds = ProcessCpuSeconds() - cpuStart;
     double seconds = NowSeconds() - start;
     ok = pictures == expected;
-    if (ok) PrintPass(options.op.c_str(), options.width, options.height, number, pictures, seconds);
+    if (ok) {
+      PrintPass(options.op.c_str(), options.width, options.height, number, pictures, seconds,
+                cpuSeconds);
+    }
     ok = ok && (!taking || AfterPass(&turns));
   }
   if (taking) CloseTurns(&turns);
@@ -147,7 +154,7 @@ int Fail(const char* what) {
 int RunEncode(const Options& options) {
   std::vector<std::vector<uint8_t>> pictures;
   if (!LoadPictures(options, &pictures)) return Fail("cannot read the input pictures");
-  EncodeSettings settings = {options.width, options.height, options.bitrate};
+  EncodeSettings settings = {options.width, options.height, options.bitrate, options.writer != 0};
   ISVCEncoder* encoder = OpenBenchEncoder(settings);
   if (encoder == nullptr) return Fail("OpenH264 refused the encoder settings");
   std::vector<uint8_t> stream;
@@ -158,7 +165,15 @@ int RunEncode(const Options& options) {
     ok = WriteWholeFile(options.output, stream) && WriteSizes(options.output + ".sizes", sizes);
   }
   ok = ok && TimedPasses(options, expected, [&] {
-         return EncodePictures(encoder, settings, pictures, nullptr, nullptr);
+         if (!settings.videoWriterDefaults) {
+           return EncodePictures(encoder, settings, pictures, nullptr, nullptr);
+         }
+         // As a VideoWriter does for each video.
+         ISVCEncoder* fresh = OpenBenchEncoder(settings);
+         if (fresh == nullptr) return -1;
+         int produced = EncodePictures(fresh, settings, pictures, nullptr, nullptr);
+         CloseBenchEncoder(fresh);
+         return produced;
        });
   CloseBenchEncoder(encoder);
   return ok ? 0 : Fail("a picture was not encoded, an output not written, or a turn lost");

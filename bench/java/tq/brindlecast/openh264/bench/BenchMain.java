@@ -1,6 +1,8 @@
 package tq.brindlecast.openh264.bench;
 
+import com.sun.management.OperatingSystemMXBean;
 import java.io.IOException;
+import java.lang.management.ManagementFactory;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
@@ -19,10 +21,14 @@ import java.util.Locale;
  * {@link Turns}), each pass printed as one line:
  *
  * <pre>
- * pass side=jni op=encode size=1280x720 pass=1 pictures=120 seconds=1.712 fps=70.093
+ * pass side=jni op=encode size=1280x720 pass=1 pictures=120 seconds=1.712 fps=70.093 cpu=1.705
  * </pre>
  */
 public final class BenchMain {
+  /** The process's CPU time, its garbage collector and compiler threads included. */
+  private static final OperatingSystemMXBean PROCESS =
+      (OperatingSystemMXBean) ManagementFactory.getOperatingSystemMXBean();
+
   private BenchMain() {}
 
   public static void main(String[] args) throws IOException {
@@ -63,6 +69,9 @@ public final class BenchMain {
             case "jni" -> new EncodeSides.ThroughNative(options, pictures);
             case "api" -> new EncodeSides.ThroughApi(options, pictures, false);
             case "api-planes" -> new EncodeSides.ThroughApi(options, pictures, true);
+            case "image-mp4" -> new ImageSides.ToMp4(options, pictures, true, false);
+            case "image-bgr-mp4" -> new ImageSides.ToMp4(options, pictures, true, true);
+            case "i420-mp4" -> new ImageSides.ToMp4(options, pictures, false, false);
             default -> throw new IllegalArgumentException("no encoding side " + name);
           });
     }
@@ -78,6 +87,7 @@ public final class BenchMain {
             case "jni" -> new DecodeSides.ThroughNative(units);
             case "api" -> new DecodeSides.ThroughApi(units, false);
             case "api-reuse" -> new DecodeSides.ThroughApi(units, true);
+            case "mp4-images" -> new ImageSides.FromMp4(options.mp4());
             default -> throw new IllegalArgumentException("no decoding side " + name);
           });
     }
@@ -108,7 +118,9 @@ public final class BenchMain {
       for (int i = 0; i < sides.size(); i++) {
         BenchSide side = sides.get(i);
         long start = System.nanoTime();
+        long cpuStart = PROCESS.getProcessCpuTime();
         int produced = side.pass(null);
+        double cpuSeconds = (PROCESS.getProcessCpuTime() - cpuStart) * 1e-9;
         double seconds = (System.nanoTime() - start) * 1e-9;
         if (produced != expected[i]) {
           throw new IllegalStateException(
@@ -116,9 +128,9 @@ public final class BenchMain {
         }
         System.out.printf(
             Locale.ROOT,
-            "pass side=%s op=%s size=%dx%d pass=%d pictures=%d seconds=%.6f fps=%.3f%n",
+            "pass side=%s op=%s size=%dx%d pass=%d pictures=%d seconds=%.6f fps=%.3f cpu=%.6f%n",
             side.name(), options.op(), options.width(), options.height(), pass, produced, seconds,
-            produced / seconds);
+            produced / seconds, cpuSeconds);
       }
       if (turns != null) {
         turns.afterTurn();

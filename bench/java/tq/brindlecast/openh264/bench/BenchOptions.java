@@ -17,13 +17,16 @@ record BenchOptions(
     List<String> sides,
     Path turnIn,
     Path turnOut,
-    boolean goFirst) {
+    boolean goFirst,
+    Path mp4) {
 
   static final String USAGE =
       "usage: BenchMain encode --size WxH --input raw.yuv --frames N --bitrate UNITS"
-          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-planes] [TURNS]\n"
+          + " [--passes N] [--output-prefix PATH]"
+          + " [--sides jni,api,api-planes,image-mp4,image-bgr-mp4,i420-mp4] [TURNS]\n"
           + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
-          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse] [TURNS]\n"
+          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse,mp4-images]"
+          + " [--mp4 FILE] [TURNS]\n"
           + "TURNS: --turn-in FIFO --turn-out FIFO --go first|second";
 
   /** The sides named by --sides, in that order, or else {@code all}. */
@@ -48,6 +51,7 @@ record BenchOptions(
     Path turnIn = null;
     Path turnOut = null;
     String go = null;
+    Path mp4 = null;
     for (int i = 1; i < args.length; i += 2) {
       String value = args[i + 1];
       switch (args[i]) {
@@ -66,6 +70,7 @@ record BenchOptions(
         case "--turn-in" -> turnIn = Path.of(value);
         case "--turn-out" -> turnOut = Path.of(value);
         case "--go" -> go = value;
+        case "--mp4" -> mp4 = Path.of(value);
         default -> throw new IllegalArgumentException("unknown option " + args[i] + "\n" + USAGE);
       }
     }
@@ -84,6 +89,6 @@ record BenchOptions(
       throw new IllegalArgumentException(USAGE);
     }
     return new BenchOptions(op, width, height, input, sizes, outputPrefix, frames, bitrate,
-        passes, sides, turnIn, turnOut, "first".equals(go));
+        passes, sides, turnIn, turnOut, "first".equals(go), mp4);
   }
 }

@@ -41,7 +41,7 @@ public final class ImageConversions {
 
   // An eighth rather than a half when rounding to RGB: ffmpeg's swscale, which players and
   // `ffmpeg -pix_fmt rgb24` use, truncates, and this lands within 2 levels of it while white (235)
-  // still comes out as 255.
+  // still comes out as 255. The native kernel (kToRgbRounding) rounds the same way.
   private static final int TO_RGB_ROUNDING = 1 << 13;
 
   // The bias added to every pixel's weighted sum for luma: 16 plus the rounding half, in 16-bit
@@ -387,11 +387,43 @@ public final class ImageConversions {
    */
   public static BufferedImage toImage(I420Picture picture, YuvColour colour) {
     Objects.requireNonNull(picture, "picture must not be null");
-    ToRgb k = ToRgb.of(Objects.requireNonNull(colour, "colour must not be null"));
+    Objects.requireNonNull(colour, "colour must not be null");
+    BufferedImage image =
+        new BufferedImage(picture.width(), picture.height(), BufferedImage.TYPE_INT_RGB);
+    int[] pixels = ((DataBufferInt) image.getRaster().getDataBuffer()).getData();
+    if (!toRgbNatively(picture, colour, pixels)) {
+      toRgbInJava(picture, colour, pixels);
+    }
+    return image;
+  }
+
+  /**
+   * Converts in native code, with the same values, when the three planes are in one array and
+   * the chroma planes share a stride (as in every decoded picture); false, with nothing written,
+   * otherwise or when the native library cannot be loaded.
+   */
+  static boolean toRgbNatively(I420Picture picture, YuvColour colour, int[] pixels) {
+    byte[] planes = picture.plane(I420Picture.Y);
+    int chromaStride = picture.stride(I420Picture.U);
+    if (picture.plane(I420Picture.U) != planes || picture.plane(I420Picture.V) != planes
+        || picture.stride(I420Picture.V) != chromaStride) {
+      return false;
+    }
+    try {
+      return Native.OpenH264TQConvertI420ToRgb(planes, picture.offset(I420Picture.Y),
+          picture.stride(I420Picture.Y), picture.offset(I420Picture.U),
+          picture.offset(I420Picture.V), chromaStride, picture.width(), picture.height(),
+          colour.matrix().code(), colour.fullRange() ? 1 : 0, pixels, 0, picture.width()) == 0;
+    } catch (LinkageError noNativeLibrary) {
+      return false;
+    }
+  }
+
+  /** The conversion in Java, for any layout of planes; the native kernel's arithmetic. */
+  static void toRgbInJava(I420Picture picture, YuvColour colour, int[] pixels) {
+    ToRgb k = ToRgb.of(colour);
     int width = picture.width();
     int height = picture.height();
-    BufferedImage image = new BufferedImage(width, height, BufferedImage.TYPE_INT_RGB);
-    int[] pixels = ((DataBufferInt) image.getRaster().getDataBuffer()).getData();
     byte[] yPlane = picture.plane(I420Picture.Y);
     byte[] uPlane = picture.plane(I420Picture.U);
     byte[] vPlane = picture.plane(I420Picture.V);
@@ -409,7 +441,6 @@ public final class ImageConversions {
         pixels[y * width + x] = (red << 16) | (green << 8) | blue;
       }
     }
-    return image;
   }
 
   /**

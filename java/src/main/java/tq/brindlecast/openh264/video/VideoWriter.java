@@ -348,12 +348,9 @@ public final class VideoWriter implements Closeable {
       throw sizeMismatch(image.getWidth(), image.getHeight());
     }
     if (converted == null) {
-      int chromaWidth = width / 2;
-      converted =
-          I420Picture.ofPlanes(
-              width, height, new byte[width * height], width,
-              new byte[chromaWidth * (height / 2)], chromaWidth,
-              new byte[chromaWidth * (height / 2)], chromaWidth);
+      // Packed, so that the conversion runs in native code (ImageConversions.toI420); the
+      // encoder stages the chroma planes of a packed picture, which costs far less.
+      converted = I420Picture.allocate(width, height);
     }
     ImageConversions.toI420(image, converted);
     return converted;

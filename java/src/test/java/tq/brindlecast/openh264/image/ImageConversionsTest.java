@@ -2,14 +2,17 @@ package tq.brindlecast.openh264.image;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.awt.image.BufferedImage;
+import java.awt.image.DataBufferInt;
 import java.io.ByteArrayOutputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.Arrays;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
 import tq.brindlecast.openh264.DecodedPicture;
@@ -140,6 +143,49 @@ class ImageConversionsTest {
         }
       }
       assertTrue(worst <= 2, colour.getKey() + ": RGB differs from ffmpeg's by " + worst);
+    }
+  }
+
+  @Test
+  void i420ToImageNativelyGivesTheJavaLoopsPixelsForEveryColourSizeAndLayout() {
+    YuvColour[] colours = {YuvColour.BT601_LIMITED, new YuvColour(Matrix.BT601, true),
+        new YuvColour(Matrix.BT709, false), new YuvColour(Matrix.BT709, true)};
+    // Widths across the kernel's 512-pixel pieces and vector lengths; padded strides, offsets.
+    int[][] sizesAndPadding = {{1, 1, 0}, {2, 3, 5}, {37, 21, 3}, {64, 48, 0}, {515, 7, 13}};
+    java.util.Random random = new java.util.Random(21);
+    for (int[] size : sizesAndPadding) {
+      int width = size[0];
+      int height = size[1];
+      int yStride = width + size[2];
+      int chromaStride = (width + 1) / 2 + size[2];
+      int chromaHeight = (height + 1) / 2;
+      int uOffset = 7 + yStride * height;
+      byte[] planes = new byte[uOffset + 2 * chromaStride * chromaHeight + 3];
+      random.nextBytes(planes);
+      I420Picture shared = I420Picture.ofPlanes(width, height,
+          new byte[][] {planes, planes, planes}, new int[] {yStride, chromaStride, chromaStride},
+          new int[] {7, uOffset, uOffset + chromaStride * chromaHeight});
+      byte[] packed = shared.toPacked();
+      int lumaSize = width * height;
+      int chromaSize = (width + 1) / 2 * chromaHeight;
+      I420Picture separate = I420Picture.ofPlanes(width, height,
+          new byte[][] {Arrays.copyOf(packed, lumaSize),
+              Arrays.copyOfRange(packed, lumaSize, lumaSize + chromaSize),
+              Arrays.copyOfRange(packed, lumaSize + chromaSize, packed.length)},
+          new int[] {width, (width + 1) / 2, (width + 1) / 2}, new int[] {0, 0, 0});
+      for (YuvColour colour : colours) {
+        String name = colour + " at " + width + "x" + height;
+        int[] inJava = new int[width * height];
+        ImageConversions.toRgbInJava(shared, colour, inJava);
+        int[] natively = new int[width * height];
+        assertTrue(ImageConversions.toRgbNatively(shared, colour, natively), name);
+        assertArrayEquals(inJava, natively, name);
+        // Planes in arrays of their own go through the Java loop, with the same pixels.
+        assertFalse(ImageConversions.toRgbNatively(separate, colour, new int[width * height]));
+        BufferedImage image = ImageConversions.toImage(separate, colour);
+        assertArrayEquals(inJava, ((DataBufferInt) image.getRaster().getDataBuffer()).getData(),
+            name + ", separate planes");
+      }
     }
   }
 
