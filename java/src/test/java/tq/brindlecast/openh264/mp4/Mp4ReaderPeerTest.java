@@ -179,14 +179,21 @@ class Mp4ReaderPeerTest {
     }
   }
 
-  /** file, time asked for, the time ffmpeg's accurate seek must be given to find that picture. */
-  static Stream<Arguments> grabs() throws Exception {
+  /** The folder of the files {@link #ffmpegFiles()} makes, made first if they are not there. */
+  private static Path madeFiles() throws Exception {
     Path folder = FfmpegTool.workDir("mp4-reader");
-    Path plain = folder.resolve("moov-at-end.mp4");
-    Path bFrames = folder.resolve("b-frames.mp4");
-    if (!Files.exists(plain) || !Files.exists(bFrames)) {
+    if (!Files.exists(folder.resolve("moov-at-end.mp4"))
+        || !Files.exists(folder.resolve("b-frames.mp4"))) {
       ffmpegFiles().count();
     }
+    return folder;
+  }
+
+  /** file, time asked for, the time ffmpeg's accurate seek must be given to find that picture. */
+  static Stream<Arguments> grabs() throws Exception {
+    Path folder = madeFiles();
+    Path plain = folder.resolve("moov-at-end.mp4");
+    Path bFrames = folder.resolve("b-frames.mp4");
     return Stream.of(
         Arguments.of(plain, 0.0, 0.0),
         Arguments.of(plain, 0.5, 0.5),
@@ -249,12 +256,9 @@ class Mp4ReaderPeerTest {
    * picture is asked for (so that every sample is decoded once and only once).
    */
   static Stream<Arguments> grabOrders() throws Exception {
-    Path folder = FfmpegTool.workDir("mp4-reader");
+    Path folder = madeFiles();
     Path plain = folder.resolve("moov-at-end.mp4");
     Path bFrames = folder.resolve("b-frames.mp4");
-    if (!Files.exists(plain) || !Files.exists(bFrames)) {
-      ffmpegFiles().count();
-    }
     // Reference B-frames: the middle one of three is a reference for the others.
     Path pyramid = Mp4TestFiles.ffmpeg(folder, "b-pyramid", "-c:v", "libx264", "-g", "10",
         "-bf", "3", "-x264-params", "b-pyramid=normal");
