@@ -18,7 +18,8 @@
 #   JAVA_OPTS        extra options for the JVM
 #   JAVA_SIDES       the Java sides timed, comma-separated (default: jni,api,api-planes when
 #                    encoding, jni,api,api-reuse when decoding); image-mp4 and image-bgr-mp4
-#                    (encoding) and mp4-images (decoding) go between BufferedImages and MP4,
+#                    (encoding) and mp4-images, mp4-images-new and mp4-images-reuse
+#                    (decoding) go between BufferedImages and MP4,
 #                    i420-mp4 writes the I420 pictures themselves with VideoWriter
 #   WRITER           1: the native encoder takes VideoWriter's defaults (IDR every 2 s,
 #                    constant SPS/PPS ids) and starts anew every pass, as image-mp4 does

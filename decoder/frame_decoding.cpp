@@ -9,6 +9,8 @@
 #include "bridge/scoped_java.h"
 #include "decoder/decoder_context.h"
 #include "decoder/decoder_params.h"
+#include "image/conversion_codes.h"
+#include "image/i420_to_rgb.h"
 #include "openh264/release_binding.h"
 
 namespace {
@@ -170,6 +172,70 @@ bool FlushHeldPicture(DecoderContext* context, DecoderOutput* picture) {
   return TakeOutcome(context, state, *picture);
 }
 
+// One decoding step, the decoder brought up first when there is none: true
+// when a finished picture is in `picture`.
+bool DecodeStep(JNIEnv* env, jclass cls, DecoderContext* context, jbyteArray bitstream,
+                jint bitstreamLength, DecoderOutput* picture) {
+  if (context->decoder == nullptr && !BringUpDecoder(env, cls, context)) return false;
+  DECODING_STATE state = dsErrorFree;
+  if (!DecodeBuffer(env, cls, context, bitstream, bitstreamLength, picture, &state)) {
+    return false;
+  }
+  bool ready = TakeOutcome(context, state, *picture);
+  if (!ready && bitstream == nullptr && OpenH264HasFlushFrame()) {
+    ready = FlushHeldPicture(context, picture);
+  }
+  return ready;
+}
+
+// Where the caller wants the pixels of a picture that fits.
+struct RgbOutput {
+  jintArray pixels;
+  jint offset;
+  jint stride;
+  jint matrix;
+  jint fullRange;
+};
+
+bool RgbOutputValid(JNIEnv* env, jclass cls, const RgbOutput& rgb) {
+  return tq::ColourMatrixKnown(rgb.matrix) && (rgb.fullRange == 0 || rgb.fullRange == 1) &&
+         rgb.offset >= 0 && rgb.stride >= 1 && ArrayLength(env, cls, rgb.pixels) >= 0;
+}
+
+enum class PixelsOutcome { kConverted, kDoesNotFit, kPinFailed };
+
+// Converts the picture into the caller's pixels when its rows fit there
+// (geometry written, no planes: a plane count of 0).
+PixelsOutcome ConvertIntoPixels(JNIEnv* env, jclass cls, const DecoderOutput& picture,
+                                const RgbOutput& rgb, const OutArrays& out) {
+  const SSysMEMBuffer& buffer = picture.info.UsrData.sSystemBuffer;
+  int width = buffer.iWidth, height = buffer.iHeight;
+  if (width < 1 || height < 1 || buffer.iStride[0] < width || buffer.iStride[1] < (width + 1) / 2 ||
+      picture.planes[0] == nullptr || picture.planes[1] == nullptr ||
+      picture.planes[2] == nullptr ||
+      !tq::PlaneFits(ArrayLength(env, cls, rgb.pixels), rgb.offset, rgb.stride, height, width)) {
+    return PixelsOutcome::kDoesNotFit;
+  }
+  {
+    tq::ScopedCriticalArray target(env, cls, rgb.pixels, tq::ScopedCriticalArray::kWrite);
+    // A failed pin leaves an exception pending: no further JNI call then.
+    if (target.get() == nullptr) return PixelsOutcome::kPinFailed;
+    I420Source source = {picture.planes[0],
+                         picture.planes[1],
+                         picture.planes[2],
+                         buffer.iStride[0],
+                         buffer.iStride[1],
+                         width,
+                         height};
+    RgbTarget pixels = {static_cast<uint32_t*>(target.get()) + rgb.offset, rgb.stride};
+    ConvertI420ToRgbFast(&source, rgb.matrix, rgb.fullRange, &pixels);
+  }
+  SetOutVariables(env, cls, out.width, 1, width);
+  SetOutVariables(env, cls, out.height, 1, height);
+  SetOutVariables(env, cls, out.planeCount, 1, 0);
+  return PixelsOutcome::kConverted;
+}
+
 }  // namespace
 
 extern "C" JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecode(
@@ -180,16 +246,25 @@ extern "C" JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_Open
   if (context == nullptr) return nullptr;
   OutArrays out = {outWidth, outHeight, outStrides, outPlaneSizes, outPlaneCount};
   if (!OutArraysFit(env, cls, out)) return nullptr;
-  if (context->decoder == nullptr && !BringUpDecoder(env, cls, context)) return nullptr;
-
   DecoderOutput picture;
-  DECODING_STATE state = dsErrorFree;
-  if (!DecodeBuffer(env, cls, context, bitstream, bitstreamLength, &picture, &state)) {
-    return nullptr;
-  }
-  bool ready = TakeOutcome(context, state, picture);
-  if (!ready && bitstream == nullptr && OpenH264HasFlushFrame()) {
-    ready = FlushHeldPicture(context, &picture);
-  }
-  return ready ? ReturnPicture(env, cls, context, picture, out) : nullptr;
+  if (!DecodeStep(env, cls, context, bitstream, bitstreamLength, &picture)) return nullptr;
+  return ReturnPicture(env, cls, context, picture, out);
+}
+
+extern "C" JNIEXPORT jbyteArray JNICALL
+Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecodeToRgb(
+    JNIEnv* env, jclass cls, jlong decoderHandle, jbyteArray bitstream, jint bitstreamLength,
+    jintArray outWidth, jintArray outHeight, jintArray outStrides, jintArray outPlaneSizes,
+    jintArray outPlaneCount, jintArray rgb, jint rgbOffset, jint rgbStride, jint matrix,
+    jint fullRange) {
+  DecoderContext* context = DecoderFromHandle(decoderHandle);
+  if (context == nullptr) return nullptr;
+  OutArrays out = {outWidth, outHeight, outStrides, outPlaneSizes, outPlaneCount};
+  RgbOutput pixels = {rgb, rgbOffset, rgbStride, matrix, fullRange};
+  if (!OutArraysFit(env, cls, out) || !RgbOutputValid(env, cls, pixels)) return nullptr;
+  DecoderOutput picture;
+  if (!DecodeStep(env, cls, context, bitstream, bitstreamLength, &picture)) return nullptr;
+  PixelsOutcome outcome = ConvertIntoPixels(env, cls, picture, pixels, out);
+  if (outcome != PixelsOutcome::kDoesNotFit) return nullptr;
+  return ReturnPicture(env, cls, context, picture, out);
 }

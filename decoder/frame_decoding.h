@@ -21,6 +21,20 @@ JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecod
     jintArray outWidth, jintArray outHeight, jintArray outStrides, jintArray outPlaneSizes,
     jintArray outPlaneCount);
 
+// The same decoding step, but a picture whose rows fit into `rgb` (from
+// rgbOffset, rgbStride ints apart) is written there as 0x00RRGGBB pixels in
+// the colour matrix (1 BT.709, 6 BT.601) and range (0 limited, 1 full)
+// asked for: the call then returns null with the picture's width and height
+// in the out-arrays and a plane count of 0. A picture that does not fit is
+// returned as planes, as above. Bad pixel arguments (an unknown matrix or
+// range, a negative offset, a stride below 1, a null array) return null
+// before anything is decoded.
+JNIEXPORT jbyteArray JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecodeToRgb(
+    JNIEnv* env, jclass cls, jlong decoderHandle, jbyteArray bitstream, jint bitstreamLength,
+    jintArray outWidth, jintArray outHeight, jintArray outStrides, jintArray outPlaneSizes,
+    jintArray outPlaneCount, jintArray rgb, jint rgbOffset, jint rgbStride, jint matrix,
+    jint fullRange);
+
 #ifdef __cplusplus
 }
 #endif

@@ -19,7 +19,8 @@ extern "C" JNIEXPORT jlong JNICALL Java_tq_brindlecast_openh264_Native_OpenH264T
     JNIEnv* env, jclass cls, jobject allocCallback, jobject returnCallback, jobject errorCallback,
     jobject debugCallback) {
   // Zero-filled, so a picture encoded before any configuration is stored
-  // meets defined values; encoder and sourcePicture start null.
+  // meets defined values; encoder, sourcePicture and convertedPicture start
+  // null.
   EncoderContext* context = tq::NewContext<EncoderContext>(env, cls, allocCallback, returnCallback,
                                                            errorCallback, debugCallback);
   if (context == nullptr) return 0;
@@ -37,5 +38,6 @@ Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderDestroy(JNIEnv*, jclass, jl
   if (context == nullptr) return;
   ReleaseEncoder(context);
   // sourcePicture is null here: frame encoding frees it before it returns.
+  free(context->convertedPicture);
   free(context);
 }

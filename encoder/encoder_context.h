@@ -16,6 +16,8 @@ extern "C" {
 typedef struct EncoderContext {
   ISVCEncoder* encoder;           // created by the first picture
   SSourcePicture* sourcePicture;  // only while a picture is being encoded
+  uint8_t* convertedPicture;      // I420 converted from RGB pixels, kept for the next picture
+  int64_t convertedBytes;         // the size of convertedPicture
   int64_t forceKeyFrame;          // > 0: the next picture is forced to IDR
   int32_t bitrate;                // units of 1024 bit/s
   int32_t height;                 // size the current encoder was built for

@@ -12,6 +12,9 @@
 #include "encoder/encoder_context.h"
 #include "encoder/encoder_params.h"
 #include "encoder/picture_input.h"
+#include "image/conversion_codes.h"
+#include "image/pixel_arguments.h"
+#include "image/rgb_to_i420.h"
 #include "openh264/frame_info.h"
 
 namespace {
@@ -149,7 +152,100 @@ jbyteArray ReturnPicture(JNIEnv* env, jclass cls, EncoderContext* context, const
   return output.Return(context->returnCallbackRef);
 }
 
+// RGB pixels as the encoder is handed them: the Java array and its layout.
+struct RgbInput {
+  jobject pixels;
+  jint offset;
+  jint stride;
+  jint layout;
+  jint width;
+  jint height;
+};
+
+int64_t ChromaSide(int64_t side) {
+  return (side + 1) / 2;
+}
+
+// The context's buffer for a converted picture of the input's size, grown
+// when too small. Null when memory runs out.
+uint8_t* ConvertedPictureBuffer(EncoderContext* context, const RgbInput& input) {
+  int64_t bytes = static_cast<int64_t>(input.width) * input.height +
+                  2 * ChromaSide(input.width) * ChromaSide(input.height);
+  if (bytes > context->convertedBytes) {
+    free(context->convertedPicture);
+    context->convertedPicture = static_cast<uint8_t*>(malloc(static_cast<size_t>(bytes)));
+    context->convertedBytes = context->convertedPicture == nullptr ? 0 : bytes;
+  }
+  return context->convertedPicture;
+}
+
+// Converts the pixels into the context's buffer as a packed I420 picture,
+// the Java array pinned only while the conversion runs.
+bool ConvertPixels(JNIEnv* env, jclass cls, EncoderContext* context, const RgbInput& input,
+                   I420Planes* planes) {
+  uint8_t* y = ConvertedPictureBuffer(context, input);
+  if (y == nullptr) return false;
+  ptrdiff_t chromaWidth = ChromaSide(input.width);
+  ptrdiff_t lumaBytes = static_cast<ptrdiff_t>(input.width) * input.height;
+  uint8_t* u = y + lumaBytes;
+  *planes = {y, u, u + chromaWidth * ChromaSide(input.height), input.width, chromaWidth};
+  tq::ScopedCriticalArray source(env, cls, static_cast<jarray>(input.pixels),
+                                 tq::ScopedCriticalArray::kRead);
+  if (source.get() == nullptr) return false;
+  int elementBytes = tq::PixelLayoutUsesInts(input.layout) ? 4 : 1;
+  RgbImage image = {static_cast<const uint8_t*>(source.get()) +
+                        static_cast<ptrdiff_t>(input.offset) * elementBytes,
+                    input.stride, input.layout, input.width, input.height};
+  ConvertRgbToI420Fast(&image, planes);
+  return true;
+}
+
+// Encodes the converted picture, as EncodePicture does a Java one.
+int EncodeConverted(EncoderContext* context, const I420Planes& planes, SFrameBSInfo* info) {
+  SSourcePicture source = {};
+  source.iColorFormat = videoFormatI420;
+  source.iPicWidth = context->width;
+  source.iPicHeight = context->height;
+  source.iStride[0] = static_cast<int>(planes.yStride);
+  source.iStride[1] = source.iStride[2] = static_cast<int>(planes.chromaStride);
+  source.pData[0] = planes.y;
+  source.pData[1] = planes.u;
+  source.pData[2] = planes.v;
+  source.uiTimeStamp = static_cast<long long>(time(nullptr));
+  context->sourcePicture = &source;
+  ConsumeKeyFrameRequest(context);
+  memset(info, 0, sizeof *info);
+  int result = context->encoder->EncodeFrame(&source, info);
+  context->sourcePicture = nullptr;
+  return result;
+}
+
 }  // namespace
+
+extern "C" JNIEXPORT jbyteArray JNICALL
+Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderEncodeRgb(
+    JNIEnv* env, jclass cls, jlong encoderHandle, jobject pixels, jint pixelOffset,
+    jint scanlineStride, jint pixelLayout, jint frameWidth, jint frameHeight,
+    jintArray outFrameSize) {
+  EncoderContext* context = EncoderFromHandle(encoderHandle);
+  if (context == nullptr) return nullptr;
+  RgbInput input = {pixels, pixelOffset, scanlineStride, pixelLayout, frameWidth, frameHeight};
+  if (!RgbPixelsFit(env, cls, pixels, pixelOffset, scanlineStride, pixelLayout, frameWidth,
+                    frameHeight) ||
+      ArrayLength(env, cls, outFrameSize) < 1) {
+    return nullptr;
+  }
+  DropEncoderOnSizeChange(context, frameWidth, frameHeight);
+  if (context->encoder == nullptr && !BuildEncoder(env, cls, context, frameWidth, frameHeight)) {
+    return nullptr;
+  }
+  I420Planes planes;
+  if (!ConvertPixels(env, cls, context, input, &planes)) return nullptr;
+  SFrameBSInfo info;
+  int result = EncodeConverted(context, planes, &info);
+  if (!ProducedPicture(env, cls, *context, result, info)) return nullptr;
+  return ReturnPicture(env, cls, context, info, outFrameSize);
+}
 
 extern "C" JNIEXPORT jbyteArray JNICALL
 Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderEncodei420(

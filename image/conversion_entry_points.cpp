@@ -11,23 +11,13 @@
 #include "bridge/scoped_java.h"
 #include "image/conversion_codes.h"
 #include "image/i420_to_rgb.h"
+#include "image/pixel_arguments.h"
 #include "image/rgb_to_i420.h"
 
 namespace {
 
 int64_t ChromaSide(int64_t side) {
   return (side + 1) / 2;
-}
-
-// The pixels: an int[] or byte[] as the layout says, holding every row.
-bool PixelsFit(JNIEnv* env, jclass cls, jobject pixels, jint offset, jint stride, jint layout,
-               jint width, jint height) {
-  if (!tq::PixelLayoutKnown(layout) || width < 1 || height < 1) return false;
-  int wanted = tq::PixelLayoutUsesInts(layout) ? 'I' : 'B';
-  if (PrimitiveArrayType(env, cls, pixels) != wanted) return false;
-  int64_t rowElements = static_cast<int64_t>(width) * tq::PixelLayoutElements(layout);
-  jint length = ArrayLength(env, cls, static_cast<jarray>(pixels));
-  return tq::PlaneFits(length, offset, stride, height, rowElements);
 }
 
 // A packed I420 picture of width x height at `offset`.
@@ -44,7 +34,7 @@ bool PackedI420Fits(JNIEnv* env, jclass cls, jbyteArray i420, jint offset, jint 
 extern "C" JNIEXPORT jint JNICALL Java_tq_brindlecast_openh264_Native_OpenH264TQConvertToI420(
     JNIEnv* env, jclass cls, jobject pixels, jint pixelOffset, jint scanlineStride,
     jint pixelLayout, jint width, jint height, jbyteArray i420, jint i420Offset) {
-  if (!PixelsFit(env, cls, pixels, pixelOffset, scanlineStride, pixelLayout, width, height) ||
+  if (!RgbPixelsFit(env, cls, pixels, pixelOffset, scanlineStride, pixelLayout, width, height) ||
       !PackedI420Fits(env, cls, i420, i420Offset, width, height) ||
       SameJavaObject(env, cls, pixels, i420)) {
     return -1;

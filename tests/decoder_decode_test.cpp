@@ -2,6 +2,8 @@
 #include <vector>
 
 #include "decoder/frame_decoding.h"
+#include "image/conversion_codes.h"
+#include "image/i420_to_rgb.h"
 #include "tests/decoder_fixture.h"
 
 namespace {
@@ -509,3 +511,65 @@ TEST_F(DecoderDecodeTest, ImpossibleGeometryIsNotCopied) {
 }
 
 }  // namespace
+
+// DecodeToRgb: a picture that fits goes into the pixels, converted as the
+// reference does from OpenH264's planes, with no array allocated and a plane
+// count of 0; one that does not fit comes back as planes; bad pixel arguments
+// stop the call before OpenH264 sees anything.
+TEST_F(DecoderDecodeTest, DecodeToRgbConvertsWhatFitsAndReturnsPlanesOtherwise) {
+  struct Row {
+    const char* what;
+    jint arrayInts, offset, stride, matrix, fullRange;
+    enum { kConverted, kPlanes, kRefused } outcome;
+  };
+  const Row rows[] = {
+      {"exact fit", 15, 0, 5, tq::kMatrixBt601, 0, Row::kConverted},
+      {"offset and wider stride", 24, 2, 7, tq::kMatrixBt709, 1, Row::kConverted},
+      {"one int short", 14, 0, 5, tq::kMatrixBt601, 0, Row::kPlanes},
+      {"stride below the width", 100, 0, 4, tq::kMatrixBt601, 0, Row::kPlanes},
+      {"unknown matrix", 15, 0, 5, 5, 0, Row::kRefused},
+      {"range neither 0 nor 1", 15, 0, 5, tq::kMatrixBt601, 2, Row::kRefused},
+      {"negative offset", 15, -1, 5, tq::kMatrixBt601, 0, Row::kRefused},
+      {"stride 0", 15, 0, 0, tq::kMatrixBt601, 0, Row::kRefused},
+      {"no array", -1, 0, 5, tq::kMatrixBt601, 0, Row::kRefused},
+  };
+  Running();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FakePicture picture(5, 3, 8, 4);  // odd sizes, padded strides
+    if (row.outcome != Row::kRefused) ExpectDecode(dsErrorFree, &picture);
+    IntArray* rgb =
+        row.arrayInts < 0 ? nullptr : jvm.NewIntArray(std::vector<jint>(row.arrayInts, -1), "rgb");
+    OutArrays out = NewOutArrays();
+    size_t allocatedBefore = jvm.allocated.size();
+    jbyteArray planes = Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecodeToRgb(
+        env(), cls(), handle, Ref<jbyteArray>(bitstream), 10, Ref<jintArray>(out.width),
+        Ref<jintArray>(out.height), Ref<jintArray>(out.strides), Ref<jintArray>(out.planeSizes),
+        Ref<jintArray>(out.planeCount), Ref<jintArray>(rgb), row.offset, row.stride, row.matrix,
+        row.fullRange);
+    Checkpoint();
+    if (row.outcome == Row::kConverted) {
+      EXPECT_EQ(planes, nullptr);
+      EXPECT_EQ(jvm.allocated.size(), allocatedBefore);
+      std::vector<uint32_t> expected(static_cast<size_t>(row.arrayInts), 0xFFFFFFFF);
+      I420Source source = {picture.y.data(), picture.u.data(), picture.v.data(), 8, 4, 5, 3};
+      RgbTarget target = {expected.data() + row.offset, row.stride};
+      ConvertI420ToRgbReference(&source, row.matrix, row.fullRange, &target);
+      EXPECT_EQ(rgb->elements, std::vector<jint>(expected.begin(), expected.end()));
+      EXPECT_EQ(rgb->releaseModes, std::vector<jint>{0});
+      EXPECT_EQ(out.width->elements, std::vector<jint>{5});
+      EXPECT_EQ(out.height->elements, std::vector<jint>{3});
+      EXPECT_EQ(out.planeCount->elements, std::vector<jint>{0});
+    } else if (row.outcome == Row::kPlanes) {
+      ASSERT_EQ(jvm.allocated.size(), allocatedBefore + 1);
+      EXPECT_EQ(planes, Ref<jbyteArray>(jvm.allocated.back()));
+      EXPECT_EQ(jvm.allocated.back()->elements, picture.Expected());
+      EXPECT_EQ(out.planeCount->elements, std::vector<jint>{3});
+      EXPECT_EQ(rgb->elements, std::vector<jint>(static_cast<size_t>(row.arrayInts), -1));
+    } else {
+      EXPECT_EQ(planes, nullptr);
+      EXPECT_TRUE(Untouched(out));
+      EXPECT_EQ(out.planeCount->elements, std::vector<jint>{-1});
+    }
+  }
+}

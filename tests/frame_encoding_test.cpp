@@ -1,6 +1,10 @@
+#include "encoder/frame_encoding.h"
+
 #include <string>
 #include <vector>
 
+#include "image/conversion_codes.h"
+#include "image/rgb_to_i420.h"
 #include "tests/encoder_fixture.h"
 
 namespace encodertest {
@@ -401,6 +405,76 @@ TEST_F(FrameEncoding, ThreeStridesAreEnoughAndTheMissingFourthIsZero) {
         return 1;
       }));
   Encode(picture, 32, 16);
+}
+
+// EncodeRgb: the pixels are converted as the reference does into one packed
+// picture the context keeps, handed to EncodeFrame at the encoder's size,
+// and the Java array is pinned for reading only; arguments that do not
+// describe the pixels stop the call before an encoder is built.
+TEST_F(FrameEncoding, EncodeRgbHandsTheConvertedPixelsToTheEncoder) {
+  struct Row {
+    const char* what;
+    jint layout, offset, stride, elements;
+    bool ints, outFrameSize, encodes;
+  };
+  const Row rows[] = {
+      {"INT_RGB, offset and padded rows", tq::kLayoutIntRgb, 3, 33, 3 + 33 * 16, true, true, true},
+      {"3BYTE_BGR", tq::kLayout3ByteBgr, 0, 96, 96 * 16, false, true, true},
+      {"4BYTE_ABGR_PRE", tq::kLayout4ByteAbgrPre, 1, 130, 1 + 130 * 16, false, true, true},
+      {"one element short", tq::kLayoutIntRgb, 0, 32, 32 * 16 - 1, true, true, false},
+      {"rows overlapping", tq::kLayoutIntRgb, 0, 31, 32 * 16, true, true, false},
+      {"bytes for an int layout", tq::kLayoutIntRgb, 0, 32, 32 * 16 * 4, false, true, false},
+      {"unknown layout", 8, 0, 32, 32 * 16, true, true, false},
+      {"no frame size array", tq::kLayoutIntRgb, 0, 32, 32 * 16, true, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<jint> ints(static_cast<size_t>(row.ints ? row.elements : 0));
+    std::vector<jbyte> bytes(static_cast<size_t>(row.ints ? 0 : row.elements));
+    for (size_t i = 0; i < ints.size(); ++i) ints[i] = static_cast<jint>(i * 2654435761u);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<jbyte>(i * 37 + 11);
+    fakejni::IntArray* intPixels = row.ints ? jvm.NewIntArray(ints, "pixels") : nullptr;
+    fakejni::ByteArray* bytePixels = row.ints ? nullptr : jvm.NewByteArray(bytes, "pixels");
+    jobject pixels = row.ints ? Ref<jobject>(intPixels) : Ref<jobject>(bytePixels);
+    std::vector<uint8_t> expected(32 * 16 + 2 * 16 * 8);
+    RgbImage image = {row.ints ? reinterpret_cast<const uint8_t*>(ints.data() + row.offset)
+                               : reinterpret_cast<const uint8_t*>(bytes.data() + row.offset),
+                      row.stride, row.layout, 32, 16};
+    I420Planes planes = {expected.data(), expected.data() + 512, expected.data() + 640, 32, 16};
+    if (row.encodes) ConvertRgbToI420Reference(&image, &planes);
+    std::vector<uint8_t> handedOver;
+    auto record = Invoke([&](const SSourcePicture* source, SFrameBSInfo*) {
+      EXPECT_EQ(source->iPicWidth, 32);
+      EXPECT_EQ(source->iPicHeight, 16);
+      EXPECT_EQ(source->iStride[0], 32);
+      EXPECT_EQ(source->iStride[1], 16);
+      EXPECT_EQ(source->iStride[2], 16);
+      EXPECT_EQ(source->pData[1], source->pData[0] + 512);
+      EXPECT_EQ(source->pData[2], source->pData[0] + 640);
+      handedOver.assign(source->pData[0], source->pData[0] + expected.size());
+      return 1;
+    });
+    if (row.encodes) {
+      EXPECT_CALL(openh264.encoder, EncodeFrame(_, _)).WillOnce(record);
+    } else {
+      EXPECT_CALL(openh264.encoder, EncodeFrame(_, _)).Times(0);
+    }
+    fakejni::IntArray* frameSize = row.outFrameSize ? jvm.NewIntArray({-1}, "size") : nullptr;
+    EXPECT_EQ(Java_tq_brindlecast_openh264_Native_OpenH264TQEncoderEncodeRgb(
+                  env(), cls(), handle, pixels, row.offset, row.stride, row.layout, 32, 16,
+                  Ref<jintArray>(frameSize)),
+              nullptr);
+    testing::Mock::VerifyAndClearExpectations(&openh264.encoder);
+    if (row.encodes) {
+      EXPECT_EQ(handedOver, expected);
+      EXPECT_EQ(row.ints ? intPixels->releaseModes : bytePixels->releaseModes,
+                std::vector<jint>{JNI_ABORT});
+    } else {
+      EXPECT_EQ(context()->encoder, nullptr);
+    }
+    EXPECT_EQ(context()->sourcePicture, nullptr);
+    ReleaseEncoder(context());
+  }
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ public final class BenchMain {
             case "jni" -> new DecodeSides.ThroughNative(units);
             case "api" -> new DecodeSides.ThroughApi(units, false);
             case "api-reuse" -> new DecodeSides.ThroughApi(units, true);
-            case "mp4-images" -> new ImageSides.FromMp4(options.mp4());
+            case "mp4-images", "mp4-images-new", "mp4-images-reuse" ->
+                new ImageSides.FromMp4(options.mp4(), name);
             default -> throw new IllegalArgumentException("no decoding side " + name);
           });
     }

@@ -25,7 +25,8 @@ record BenchOptions(
           + " [--passes N] [--output-prefix PATH]"
           + " [--sides jni,api,api-planes,image-mp4,image-bgr-mp4,i420-mp4] [TURNS]\n"
           + "       BenchMain decode --size WxH --input in.h264 --sizes in.h264.sizes"
-          + " [--passes N] [--output-prefix PATH] [--sides jni,api,api-reuse,mp4-images]"
+          + " [--passes N] [--output-prefix PATH]"
+          + " [--sides jni,api,api-reuse,mp4-images,mp4-images-new,mp4-images-reuse]"
           + " [--mp4 FILE] [TURNS]\n"
           + "TURNS: --turn-in FIFO --turn-out FIFO --go first|second";
 

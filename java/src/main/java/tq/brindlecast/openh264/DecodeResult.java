@@ -16,6 +16,11 @@ public record DecodeResult(Status status, DecodedPicture picture, String reason)
   public enum Status {
     /** The buffer completed a picture, or released one held back. */
     PICTURE,
+    /**
+     * The buffer completed a picture, or released one held back, and it was written into the
+     * {@link RgbPixels} the call was given; there is no picture in the result.
+     */
+    PICTURE_IN_PIXELS,
     /** The buffer decoded, but no picture is ready: parameter sets only, or a held-back picture. */
     NO_PICTURE_YET,
     /** The buffer could not be decoded; the key-frame request is raised. */

@@ -131,17 +131,7 @@ public final class H264Encoder implements AutoCloseable {
    */
   public EncodedFrame encode(I420Picture picture) {
     Objects.requireNonNull(picture, "picture must not be null");
-    if (picture.width() < MIN_SIZE || picture.height() < MIN_SIZE) {
-      throw new IllegalArgumentException(
-          "picture must be at least " + MIN_SIZE + "x" + MIN_SIZE + " for OpenH264, was "
-              + picture.width() + "x" + picture.height());
-    }
-    if (picture.width() % 2 != 0 || picture.height() % 2 != 0) {
-      // H.264 4:2:0 cannot describe an odd size; OpenH264 would drop the last column or row.
-      throw new IllegalArgumentException(
-          "picture width and height must be even for H.264 4:2:0, was " + picture.width() + "x"
-              + picture.height());
-    }
+    checkSize(picture.width(), picture.height());
     int[] frameSize = new int[1];
     byte[] data =
         context.call(
@@ -152,6 +142,78 @@ public final class H264Encoder implements AutoCloseable {
                   input.offsets(), 0L, frameSize);
             });
     return data == null ? null : new EncodedFrame(data);
+  }
+
+  /**
+   * Encodes one picture given as RGB pixels laid out as a {@code BufferedImage} raster keeps them
+   * (see {@code ImageRaster.of}). The library converts them to I420 (BT.601, limited range, the
+   * values of {@code ImageConversions.toI420}) into a picture buffer it keeps, and encodes that:
+   * the pixels are read once, in native code, and no I420 array is made or handed over. Alpha is
+   * ignored; premultiplied colour is divided by it first.
+   *
+   * @param pixels the raster's array: {@code int[]} for the types {@code TYPE_INT_RGB} (1) to
+   *     {@code TYPE_INT_BGR} (4), {@code byte[]} for {@code TYPE_3BYTE_BGR} (5) to {@code
+   *     TYPE_4BYTE_ABGR_PRE} (7)
+   * @param offset the element of the first pixel
+   * @param scanlineStride the elements from one row to the next
+   * @param imageType the {@code BufferedImage} type the array is laid out as, 1 to 7
+   * @param width the width in pixels; at least {@value #MIN_SIZE}, even
+   * @param height the height in pixels; at least {@value #MIN_SIZE}, even
+   * @return the picture's bytes, or null when the encoder produced none (rate control skipped the
+   *     picture, or OpenH264 refused it; its messages tell)
+   * @throws NullPointerException if {@code pixels} is null
+   * @throws IllegalArgumentException if the size is one {@link #encode(I420Picture)} refuses, the
+   *     type is not 1 to 7, the array is not of the type's kind or does not hold every row
+   * @throws CodecException if the encoder could not be built for this picture
+   * @throws IllegalStateException if the encoder is closed
+   */
+  public EncodedFrame encodeRgb(
+      Object pixels, int offset, int scanlineStride, int imageType, int width, int height) {
+    Objects.requireNonNull(pixels, "pixels must not be null");
+    checkSize(width, height);
+    checkRaster(pixels, offset, scanlineStride, imageType, width, height);
+    int[] frameSize = new int[1];
+    byte[] data = context.call(handle -> Native.OpenH264TQEncoderEncodeRgb(handle, pixels, offset,
+        scanlineStride, imageType, width, height, frameSize));
+    return data == null ? null : new EncodedFrame(data);
+  }
+
+  private static void checkSize(int width, int height) {
+    if (width < MIN_SIZE || height < MIN_SIZE) {
+      throw new IllegalArgumentException(
+          "picture must be at least " + MIN_SIZE + "x" + MIN_SIZE + " for OpenH264, was "
+              + width + "x" + height);
+    }
+    if (width % 2 != 0 || height % 2 != 0) {
+      // H.264 4:2:0 cannot describe an odd size; OpenH264 would drop the last column or row.
+      throw new IllegalArgumentException(
+          "picture width and height must be even for H.264 4:2:0, was " + width + "x" + height);
+    }
+  }
+
+  private static void checkRaster(
+      Object pixels, int offset, int scanlineStride, int imageType, int width, int height) {
+    if (imageType < 1 || imageType > 7) {
+      throw new IllegalArgumentException("imageType must be a BufferedImage type from 1"
+          + " (TYPE_INT_RGB) to 7 (TYPE_4BYTE_ABGR_PRE), was " + imageType);
+    }
+    boolean ints = imageType <= 4;
+    int length;
+    if (ints && pixels instanceof int[] array) {
+      length = array.length;
+    } else if (!ints && pixels instanceof byte[] array) {
+      length = array.length;
+    } else {
+      throw new IllegalArgumentException("pixels of image type " + imageType + " must be an "
+          + (ints ? "int[]" : "byte[]") + ", was " + pixels.getClass().getSimpleName());
+    }
+    long row = (long) width * (ints ? 1 : imageType == 5 ? 3 : 4);
+    long end = offset + (long) (height - 1) * scanlineStride + row;
+    if (offset < 0 || scanlineStride < row || end > length) {
+      throw new IllegalArgumentException("pixels of " + length + " elements do not hold " + width
+          + "x" + height + " pixels from offset " + offset + " with rows " + scanlineStride
+          + " apart");
+    }
   }
 
   /**

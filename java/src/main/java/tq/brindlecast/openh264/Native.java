@@ -116,6 +116,28 @@ public final class Native {
       int[] outFrameSize);
 
   /**
+   * Encodes a picture given as RGB pixels, as a {@code BufferedImage} raster holds them: the
+   * library converts them (BT.601, limited range, as {@link #OpenH264TQConvertToI420} does) into
+   * a picture buffer it keeps for the next call, and encodes that, so that the pixels are read
+   * once and no I420 array crosses from Java.
+   *
+   * @param encoderHandle the encoder's handle
+   * @param pixels the raster's array: {@code int[]} for the layouts 1 to 4, {@code byte[]} for 5
+   *     to 7
+   * @param pixelOffset the element of the first pixel
+   * @param scanlineStride the elements from one row to the next
+   * @param pixelLayout the {@code BufferedImage} type the array is laid out as, 1 {@code
+   *     TYPE_INT_RGB} to 7 {@code TYPE_4BYTE_ABGR_PRE}, as {@link #OpenH264TQConvertToI420} takes
+   * @param frameWidth the width in pixels
+   * @param frameHeight the height in pixels
+   * @param outFrameSize receives the length of the returned array in element 0
+   * @return the encoded picture, or null when nothing was produced or an argument is out of range
+   */
+  public static native byte[] OpenH264TQEncoderEncodeRgb(long encoderHandle, Object pixels,
+      int pixelOffset, int scanlineStride, int pixelLayout, int frameWidth, int frameHeight,
+      int[] outFrameSize);
+
+  /**
    * Reads the pending key-frame request.
    *
    * @param encoderHandle the encoder's handle
@@ -228,6 +250,35 @@ public final class Native {
       int[] outStrides,
       int[] outPlaneSizes,
       int[] outPlaneCount);
+
+  /**
+   * Decodes a buffer of H.264 bytes as {@link #OpenH264TQDecoderDecode} does, but writes a
+   * finished picture whose rows fit into {@code rgb} straight there as {@code 0x00RRGGBB} pixels
+   * (the raster of a {@code TYPE_INT_RGB} image), without copying its planes out first; each
+   * chroma sample covers its 2x2 block and values outside 0 to 255 are clipped.
+   *
+   * @param decoderHandle the decoder's handle
+   * @param bitstream Annex B bytes, or null when the stream has ended
+   * @param bitstreamLength the number of bytes to read from {@code bitstream}
+   * @param outWidth receives the picture's width in element 0
+   * @param outHeight receives the picture's height in element 0
+   * @param outStrides receives the strides of Y and of U and V, for a picture returned as planes
+   * @param outPlaneSizes receives the plane sizes, for a picture returned as planes
+   * @param outPlaneCount receives the number of planes: 0 when the picture went into {@code rgb}
+   * @param rgb the pixels' array
+   * @param rgbOffset where in {@code rgb} the first pixel goes
+   * @param rgbStride the ints from one row of pixels to the next, at least 1
+   * @param matrix the colour matrix, as H.264's {@code matrix_coefficients}: 1 BT.709, 6 BT.601
+   * @param fullRange 0 for limited range (luma 16 to 235), 1 for full range (0 to 255)
+   * @return the planes of a finished picture that does not fit into {@code rgb}, as {@link
+   *     #OpenH264TQDecoderDecode} returns them; null when the picture went into {@code rgb}
+   *     (plane count 0), when no picture is ready, or, before anything is decoded, when a pixel
+   *     argument is out of range or {@code rgb} is null
+   */
+  public static native byte[] OpenH264TQDecoderDecodeToRgb(long decoderHandle, byte[] bitstream,
+      int bitstreamLength, int[] outWidth, int[] outHeight, int[] outStrides,
+      int[] outPlaneSizes, int[] outPlaneCount, int[] rgb, int rgbOffset, int rgbStride,
+      int matrix, int fullRange);
 
   // OpenH264.
 

@@ -38,6 +38,10 @@ class CodecLifecycleTest {
       return new byte[] {0, 0, 0, 1, 0x67};
     } else if (type == int.class) {
       return 1;
+    } else if (type == RgbPixels.class) {
+      return new RgbPixels(new int[64 * 64], 0, 64, 1, false);
+    } else if (type == Object.class) {
+      return new int[64 * 64];
     }
     throw new AssertionError("no test argument for " + type);
   }
@@ -56,6 +60,9 @@ class CodecLifecycleTest {
       if (method.getName().equals("decode") && arguments.length == 3) {
         arguments[1] = 0;
         arguments[2] = 5;
+      }
+      if (method.getName().equals("encodeRgb")) {
+        arguments = new Object[] {new int[64 * 64], 0, 64, 1, 64, 64};
       }
       try {
         method.invoke(closed, arguments);

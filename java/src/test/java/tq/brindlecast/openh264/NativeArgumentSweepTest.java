@@ -11,6 +11,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
+import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.LinkedHashMap;
 import java.util.List;
@@ -54,6 +55,7 @@ class NativeArgumentSweepTest {
             new Sweep(List.of("OpenH264TQEncoderSetSpatialLayerConfig"), this::layerConfig),
             new Sweep(List.of("OpenH264TQEncoderApplyConfigChanges"), this::applyConfigChanges),
             new Sweep(List.of("OpenH264TQEncoderEncodei420"), this::encode),
+            new Sweep(List.of("OpenH264TQEncoderEncodeRgb"), (e, d) -> encodeRgb(e)),
             new Sweep(
                 List.of("OpenH264TQEncoderGetForceKeyFrame", "OpenH264TQEncoderSetForceKeyFrame",
                     "OpenH264TQDecoderGetNeedsKeyFrame", "OpenH264TQDecoderSetNeedsKeyFrame"),
@@ -62,7 +64,8 @@ class NativeArgumentSweepTest {
                 List.of("OpenH264TQEncoderGetBitrate", "OpenH264TQEncoderSetBitrate",
                     "OpenH264TQEncoderSetComplexityMode"),
                 this::runtimeControls),
-            new Sweep(List.of("OpenH264TQDecoderDecode"), this::decode),
+            new Sweep(List.of("OpenH264TQDecoderDecode"), (e, d) -> decode(d, false)),
+            new Sweep(List.of("OpenH264TQDecoderDecodeToRgb"), (e, d) -> decode(d, true)),
             new Sweep(
                 List.of("OpenH264TQLibraryLoad", "OpenH264TQLibraryRelease",
                     "OpenH264TQLibraryFile"),
@@ -276,6 +279,51 @@ class NativeArgumentSweepTest {
     }
   }
 
+  /** EncodeRgb's refusals: each leaves the pixels and the out size as they were. */
+  private void encodeRgb(long encoder) {
+    int[] pixels = new int[W * H + 1];
+    Arrays.fill(pixels, 0x336699);
+    record Call(String what, long handle, Object pixels, int offset, int stride, int layout,
+        int width, int height, int[] outSize) {}
+    List<Call> refused = new ArrayList<>();
+    refused.add(new Call("handle 0", 0, pixels, 0, W, 1, W, H, sentinels(1)));
+    refused.add(new Call("pixels null", encoder, null, 0, W, 1, W, H, sentinels(1)));
+    refused.add(new Call("not an array", encoder, "pixels", 0, W, 1, W, H, sentinels(1)));
+    refused.add(new Call("bytes for ints", encoder, new byte[W * H * 4], 0, W, 1, W, H,
+        sentinels(1)));
+    refused.add(new Call("ints for bytes", encoder, pixels, 0, W * 3, 5, W, H, sentinels(1)));
+    refused.add(new Call("out size null", encoder, pixels, 0, W, 1, W, H, null));
+    refused.add(new Call("out size empty", encoder, pixels, 0, W, 1, W, H, new int[0]));
+    for (int layout : new int[] {Integer.MIN_VALUE, 0, 8}) {
+      refused.add(new Call("layout " + layout, encoder, pixels, 0, W, layout, W, H, sentinels(1)));
+    }
+    for (int value : new int[] {Integer.MIN_VALUE, -1, 2, Integer.MAX_VALUE}) {
+      refused.add(new Call("offset " + value, encoder, pixels, value, W, 1, W, H, sentinels(1)));
+    }
+    for (int value : new int[] {Integer.MIN_VALUE, 0, W - 1, Integer.MAX_VALUE}) {
+      refused.add(new Call("stride " + value, encoder, pixels, 0, value, 1, W, H, sentinels(1)));
+    }
+    for (int value : new int[] {Integer.MIN_VALUE, 0, W + 2, Integer.MAX_VALUE}) {
+      refused.add(new Call("width " + value, encoder, pixels, 0, W, 1, value, H, sentinels(1)));
+      refused.add(new Call("height " + value, encoder, pixels, 0, W, 1, W, value, sentinels(1)));
+    }
+    for (Call call : refused) {
+      assertNull(Native.OpenH264TQEncoderEncodeRgb(call.handle(), call.pixels(), call.offset(),
+          call.stride(), call.layout(), call.width(), call.height(), call.outSize()), call.what());
+      if (call.outSize() != null) {
+        assertUntouched(call.outSize(), 0, call.what());
+      }
+    }
+    assertEquals(1L, Native.OpenH264TQEncoderGetForceKeyFrame(encoder),
+        "no refused call reached the encoder");
+    assertTrue(Arrays.stream(pixels).allMatch(p -> p == 0x336699), "the pixels are not written");
+    int[] outSize = sentinels(3);
+    byte[] out = Native.OpenH264TQEncoderEncodeRgb(encoder, pixels, 1, W, 1, W, H, outSize);
+    assertNotNull(out);
+    assertEquals(out.length, outSize[0]);
+    assertUntouched(outSize, 1, "longer out size");
+  }
+
   private void openH264Library(long unusedEncoder, long unusedDecoder) {
     String release = Native.OpenH264TQLibraryRelease();
     String file = Native.OpenH264TQLibraryFile();
@@ -402,17 +450,26 @@ class NativeArgumentSweepTest {
     byte[] bitstream;
     int length;
     int[][] out = {sentinels(1), sentinels(1), sentinels(3), sentinels(3), sentinels(1)};
+    final boolean toRgb; // DecodeToRgb, with the pixel arguments below
+    int[] rgb = sentinels(W * H);
+    int rgbOffset = 0;
+    int rgbStride = W;
+    int matrix = 1;
+    int fullRange = 0;
 
-    DecodeCall(long handle, byte[] bitstream, int length) {
+    DecodeCall(long handle, byte[] bitstream, int length, boolean toRgb) {
       this.handle = handle;
       this.bitstream = bitstream;
       this.length = length;
+      this.toRgb = toRgb;
     }
 
     byte[] run() {
       byte[] before = bitstream == null ? null : bitstream.clone();
-      byte[] picture =
-          Native.OpenH264TQDecoderDecode(
+      byte[] picture = toRgb
+          ? Native.OpenH264TQDecoderDecodeToRgb(handle, bitstream, length, out[0], out[1],
+              out[2], out[3], out[4], rgb, rgbOffset, rgbStride, matrix, fullRange)
+          : Native.OpenH264TQDecoderDecode(
               handle, bitstream, length, out[0], out[1], out[2], out[3], out[4]);
       assertArrayEquals(before, bitstream, "the bitstream is not written");
       return picture;
@@ -423,8 +480,17 @@ class NativeArgumentSweepTest {
       "plane count"};
   private static final int[] OUT_LENGTHS = {1, 1, 3, 3, 1};
 
-  private static Map<String, Consumer<DecodeCall>> refusedDecodeCalls() {
+  private static Map<String, Consumer<DecodeCall>> refusedDecodeCalls(boolean toRgb) {
     Map<String, Consumer<DecodeCall>> cases = new LinkedHashMap<>();
+    if (toRgb) {
+      cases.put("pixels null", c -> c.rgb = null);
+      for (int offset : new int[] {Integer.MIN_VALUE, -1}) {
+        cases.put("pixel offset " + offset, c -> c.rgbOffset = offset);
+      }
+      cases.put("pixel stride 0", c -> c.rgbStride = 0);
+      cases.put("matrix 5", c -> c.matrix = 5);
+      cases.put("range 2", c -> c.fullRange = 2);
+    }
     cases.put("handle 0", c -> c.handle = 0);
     cases.put("end of stream before any data", c -> c.bitstream = null);
     cases.put("empty bitstream", c -> c.bitstream = new byte[0]);
@@ -439,13 +505,13 @@ class NativeArgumentSweepTest {
     return cases;
   }
 
-  private void decode(long unused, long decoder) {
+  private void decode(long decoder, boolean toRgb) {
     byte[] idr;
     try (H264Encoder encoder = new H264Encoder(new EncoderConfig())) {
       idr = encoder.encode(H264EncoderTest.picture(W, H, 0)).data();
     }
-    for (Map.Entry<String, Consumer<DecodeCall>> refused : refusedDecodeCalls().entrySet()) {
-      DecodeCall call = new DecodeCall(decoder, idr, idr.length);
+    for (Map.Entry<String, Consumer<DecodeCall>> refused : refusedDecodeCalls(toRgb).entrySet()) {
+      DecodeCall call = new DecodeCall(decoder, idr, idr.length, toRgb);
       refused.getValue().accept(call);
       assertNull(call.run(), refused.getKey());
       for (int[] out : call.out) {
@@ -453,16 +519,31 @@ class NativeArgumentSweepTest {
           assertUntouched(out, 0, refused.getKey());
         }
       }
+      if (call.rgb != null) {
+        assertUntouched(call.rgb, 0, refused.getKey() + ": pixels");
+      }
     }
     assertEquals(0L, Native.OpenH264TQDecoderGetNeedsKeyFrame(decoder));
     for (int length : new int[] {idr.length, idr.length + 1, Integer.MAX_VALUE}) {
-      DecodeCall call = new DecodeCall(decoder, idr, length);
+      DecodeCall call = new DecodeCall(decoder, idr, length, toRgb);
       for (int i = 0; i < call.out.length; i++) {
         call.out[i] = sentinels(OUT_LENGTHS[i] + 2);
       }
+      // The pixels of a picture that does not fit stay untouched: it comes back as planes.
+      boolean fits = length != Integer.MAX_VALUE;
+      call.rgbOffset = fits ? 2 : Integer.MAX_VALUE;
+      call.rgb = sentinels(W * H + 4);
       byte[] picture = call.run();
-      assertNotNull(picture, "length " + length);
       assertArrayEquals(new int[] {W, H}, new int[] {call.out[0][0], call.out[1][0]});
+      if (toRgb && fits) {
+        assertNull(picture, "length " + length + ": the picture went into the pixels");
+        assertEquals(0, call.out[4][0], "no planes");
+        assertUntouched(call.rgb, W * H + 2, "pixels past the picture");
+        assertNotEquals(SENTINEL, call.rgb[2], "the first pixel");
+        continue;
+      }
+      assertUntouched(call.rgb, 0, "pixels of a picture returned as planes");
+      assertNotNull(picture, "length " + length);
       assertEquals(3, call.out[4][0]);
       assertEquals(picture.length, call.out[3][0] + call.out[3][1] + call.out[3][2]);
       for (int i = 0; i < call.out.length; i++) {

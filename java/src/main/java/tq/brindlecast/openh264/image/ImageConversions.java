@@ -140,33 +140,14 @@ public final class ImageConversions {
         || target.offset(I420Picture.V) != target.offset(I420Picture.U) + chromaSize) {
       return false;
     }
-    WritableRaster raster = image.getRaster();
-    if (raster.getParent() != null || raster.getSampleModelTranslateX() != 0
-        || raster.getSampleModelTranslateY() != 0 || raster.getDataBuffer().getNumBanks() != 1) {
-      return false;
-    }
-    int type = image.getType();
-    Object pixels;
-    int offset;
-    int scanline;
-    if (raster.getDataBuffer() instanceof DataBufferInt ints
-        && raster.getSampleModel() instanceof SinglePixelPackedSampleModel model
-        && type >= BufferedImage.TYPE_INT_RGB && type <= BufferedImage.TYPE_INT_BGR) {
-      pixels = ints.getData();
-      offset = ints.getOffset();
-      scanline = model.getScanlineStride();
-    } else if (raster.getDataBuffer() instanceof DataBufferByte bytes
-        && raster.getSampleModel() instanceof PixelInterleavedSampleModel model
-        && type >= BufferedImage.TYPE_3BYTE_BGR && type <= BufferedImage.TYPE_4BYTE_ABGR_PRE) {
-      pixels = bytes.getData();
-      offset = bytes.getOffset();
-      scanline = model.getScanlineStride();
-    } else {
+    ImageRaster raster = ImageRaster.of(image);
+    if (raster == null) {
       return false;
     }
     try {
-      return Native.OpenH264TQConvertToI420(pixels, offset, scanline, type, width,
-          target.height(), packed, start) == 0;
+      return Native.OpenH264TQConvertToI420(raster.pixels(), raster.offset(),
+          raster.scanlineStride(), raster.imageType(), width, target.height(), packed, start)
+          == 0;
     } catch (LinkageError noNativeLibrary) {
       return false;
     }

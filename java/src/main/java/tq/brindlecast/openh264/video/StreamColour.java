@@ -30,4 +30,12 @@ final class StreamColour {
         : hasColr && track.colourFullRange();
     return YuvColour.of(matrix, fullRange);
   }
+
+  /** The colour an in-band SPS gives, keeping {@code before} for what its VUI leaves out. */
+  static YuvColour of(SequenceParameterSet sps, YuvColour before) {
+    int matrix = sps.matrixCoefficients() != SequenceParameterSet.UNSPECIFIED_MATRIX
+        ? sps.matrixCoefficients()
+        : before.matrix().code();
+    return YuvColour.of(matrix, sps.hasSignalType() ? sps.fullRange() : before.fullRange());
+  }
 }

@@ -8,6 +8,7 @@ import java.nio.file.Path;
 import java.util.Collections;
 import java.util.List;
 import java.util.Objects;
+import java.util.function.Function;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.H264Encoder;
 import tq.brindlecast.openh264.I420Picture;
@@ -18,6 +19,7 @@ import tq.brindlecast.openh264.bitstream.AnnexBWriter;
 import tq.brindlecast.openh264.bitstream.EncodedFrame;
 import tq.brindlecast.openh264.bitstream.EncodedPictureSink;
 import tq.brindlecast.openh264.image.ImageConversions;
+import tq.brindlecast.openh264.image.ImageRaster;
 import tq.brindlecast.openh264.image.YuvColour;
 import tq.brindlecast.openh264.io.OutputLifecycle;
 import tq.brindlecast.openh264.mp4.Mp4Writer;
@@ -42,8 +44,10 @@ import tq.brindlecast.openh264.mp4.Orientation;
  * <p>Unless {@link #configure} says otherwise the encoder uses {@link #defaultConfig}: bit-rate
  * control at {@link #defaultBitrate}, an IDR picture every two seconds (where players can seek,
  * and where a fragmented MP4 starts a fragment), and no skipped pictures, so the video holds every
- * picture written. Images are converted with {@link ImageConversions#toI420(BufferedImage,
- * I420Picture)} into planes the writer keeps. {@link #finish()} encodes nothing more, finishes the
+ * picture written. Images are converted with the values of {@link
+ * ImageConversions#toI420(BufferedImage, I420Picture)}: those whose pixels lie plainly in a
+ * standard layout ({@link ImageRaster#of}) in native code straight into the encoder's picture,
+ * others in Java into planes the writer keeps. {@link #finish()} encodes nothing more, finishes the
  * file (an MP4 file or Annex B file appears, complete, only then) and frees the encoder. Closing
  * the writer without a finish, as when an exception leaves try-with-resources, or {@link
  * #abort()}, throws the video away: a file already at the target stays as it was, and no
@@ -248,7 +252,7 @@ public final class VideoWriter implements Closeable {
    * @throws IOException if the output cannot be written
    */
   public void write(BufferedImage image) throws IOException {
-    encode(convert(image), 0, false);
+    encode(image, 0, false);
   }
 
   /**
@@ -259,7 +263,7 @@ public final class VideoWriter implements Closeable {
    * @throws IOException if the output cannot be written
    */
   public void write(BufferedImage image, long timestampMicros) throws IOException {
-    encode(convert(image), timestampMicros, true);
+    encode(image, timestampMicros, true);
   }
 
   /**
@@ -269,7 +273,8 @@ public final class VideoWriter implements Closeable {
    * @throws IOException if the output cannot be written
    */
   public void write(I420Picture picture) throws IOException {
-    encode(checkSize(picture), 0, false);
+    I420Picture checked = checkSize(picture);
+    encode(encoder -> encoder.encode(checked), 0, false);
   }
 
   /**
@@ -280,7 +285,8 @@ public final class VideoWriter implements Closeable {
    * @throws IOException if the output cannot be written
    */
   public void write(I420Picture picture, long timestampMicros) throws IOException {
-    encode(checkSize(picture), timestampMicros, true);
+    I420Picture checked = checkSize(picture);
+    encode(encoder -> encoder.encode(checked), timestampMicros, true);
   }
 
   /** {@return the number of pictures written to the video so far} */
@@ -342,18 +348,27 @@ public final class VideoWriter implements Closeable {
     }
   }
 
-  private I420Picture convert(BufferedImage image) {
+  /**
+   * Encodes an image: one whose raster the library reads directly is converted in native code
+   * straight into the encoder's picture; any other is converted in Java first.
+   */
+  private void encode(BufferedImage image, long timestampMicros, boolean timed)
+      throws IOException {
     Objects.requireNonNull(image, "image must not be null");
     if (image.getWidth() != width || image.getHeight() != height) {
       throw sizeMismatch(image.getWidth(), image.getHeight());
     }
+    ImageRaster raster = ImageRaster.of(image);
+    if (raster != null) {
+      encode(encoder -> encoder.encodeRgb(raster.pixels(), raster.offset(),
+          raster.scanlineStride(), raster.imageType(), width, height), timestampMicros, timed);
+      return;
+    }
     if (converted == null) {
-      // Packed, so that the conversion runs in native code (ImageConversions.toI420); the
-      // encoder stages the chroma planes of a packed picture, which costs far less.
       converted = I420Picture.allocate(width, height);
     }
     ImageConversions.toI420(image, converted);
-    return converted;
+    encode(encoder -> encoder.encode(converted), timestampMicros, timed);
   }
 
   private I420Picture checkSize(I420Picture picture) {
@@ -370,7 +385,8 @@ public final class VideoWriter implements Closeable {
             + height);
   }
 
-  private void encode(I420Picture picture, long timestampMicros, boolean timed)
+  private void encode(
+      Function<H264Encoder, EncodedFrame> encoding, long timestampMicros, boolean timed)
       throws IOException {
     lifecycle.checkOpen();
     if (timed && timedBefore && timestampMicros <= lastTimestamp) {
@@ -382,7 +398,7 @@ public final class VideoWriter implements Closeable {
       encoder = new H264Encoder(config, describedLayers(config), null);
       encoder.setBitrate(bitrate);
     }
-    EncodedFrame frame = encoder.encode(picture);
+    EncodedFrame frame = encoding.apply(encoder);
     if (frame == null) {
       return; // skipped by rate control, when the configuration allows it
     }

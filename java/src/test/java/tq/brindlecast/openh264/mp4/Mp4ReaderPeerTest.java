@@ -2,6 +2,7 @@ package tq.brindlecast.openh264.mp4;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
@@ -29,10 +30,10 @@ import tq.brindlecast.openh264.I420Picture;
 import tq.brindlecast.openh264.OpenH264Release;
 import tq.brindlecast.openh264.bitstream.AnnexB;
 import tq.brindlecast.openh264.bitstream.NalUnit;
+import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.video.Picture;
 import tq.brindlecast.openh264.video.StreamDecoder;
 import tq.brindlecast.openh264.video.VideoReader;
-import tq.brindlecast.openh264.image.ImageConversions;
 import tq.brindlecast.openh264.video.FrameGrabber;
 import tq.brindlecast.openh264.video.FrameGrabber.Seek;
 import tq.brindlecast.openh264.video.GrabberCounts;
@@ -169,6 +170,22 @@ class Mp4ReaderPeerTest {
         shown++;
       }
       assertEquals(pictures.size(), shown, "pictures from the VideoReader");
+      // As images converted by the decoder, into the image handed back or into a new one.
+      try (VideoReader images = VideoReader.open(mp4)) {
+        BufferedImage last = null;
+        for (int i = 0; i < pictures.size(); i++) {
+          boolean handBack = i % 3 != 2;
+          BufferedImage image = images.nextImage(handBack ? last : null);
+          BufferedImage expected = ImageConversions.toImage(I420Picture.fromPacked(
+              pictures.get(i), Mp4TestFiles.WIDTH, Mp4TestFiles.HEIGHT), images.colour());
+          assertArrayEquals(pixels(expected), pixels(image), "image " + i);
+          assertEquals(handBack && last != null, image == last, "image " + i + " handed back");
+          assertEquals(Math.round(track.toSeconds(track.picture(i).presentationTime()) * 1e6),
+              images.imageTimeMicros(), "time of image " + i);
+          last = image;
+        }
+        assertNull(images.nextImage(last), "no image after the last picture");
+      }
       try (StreamDecoder stream = new StreamDecoder(Files.newInputStream(mp4))) {
         int count = 0;
         for (; stream.hasNext(); stream.next()) {

@@ -30,6 +30,7 @@ import tq.brindlecast.openh264.image.YuvColour.Matrix;
 import tq.brindlecast.openh264.mp4.Mp4Peers;
 import tq.brindlecast.openh264.mp4.Orientation;
 import tq.brindlecast.openh264.video.FrameGrabber;
+import tq.brindlecast.openh264.video.VideoReader;
 import tq.brindlecast.openh264.video.VideoWriter;
 
 /** decode, grab and info on MP4 files (and info on H.264 streams), against ffmpeg and ffprobe. */
@@ -323,11 +324,24 @@ class Mp4ToolTest {
       }
       args.add(file.toString());
       FfmpegTool.run(args.toArray(String[]::new));
-      try (FrameGrabber grabber = FrameGrabber.open(file)) {
+      try (FrameGrabber grabber = FrameGrabber.open(file);
+          VideoReader reader = VideoReader.open(file)) {
         assertEquals(row[2], grabber.colour(), vui);
+        assertEquals(row[2], reader.colour(), vui + ": the reader's colour");
+        assertArrayEquals(pixels(grabber.image(0)), pixels(reader.nextImage(null)),
+            vui + ": the reader's first image");
       }
       if (row[0] == described) {
         continue;
+      }
+      // Without the container, the reader takes the colour from the SPS in the stream.
+      Path annexB = dir.resolve("colour.h264");
+      FfmpegTool.run("-loglevel", "error", "-y", "-i", file.toString(), "-c", "copy",
+          annexB.toString());
+      try (VideoReader mp4 = VideoReader.open(file);
+          VideoReader stream = VideoReader.open(annexB)) {
+        assertArrayEquals(pixels(mp4.nextImage(null)), pixels(stream.nextImage(null)), vui);
+        assertEquals(row[2], stream.colour(), vui + ": the Annex B reader's colour");
       }
       Path png = dir.resolve("colour.png");
       ToolRun grab = ToolRun.of("grab", file.toString(), "--frame", "0", "--output",
@@ -449,5 +463,9 @@ class Mp4ToolTest {
       }
     }
     return worst;
+  }
+
+  private static int[] pixels(BufferedImage image) {
+    return image.getRGB(0, 0, image.getWidth(), image.getHeight(), null, 0, image.getWidth());
   }
 }

@@ -7,7 +7,9 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.awt.image.BufferedImage;
+import java.io.ByteArrayOutputStream;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -20,6 +22,7 @@ import org.junit.jupiter.api.function.Executable;
 import tq.brindlecast.openh264.EncoderConfig;
 import tq.brindlecast.openh264.FfmpegTool;
 import tq.brindlecast.openh264.I420Picture;
+import tq.brindlecast.openh264.RateControlMode;
 import tq.brindlecast.openh264.Refusals;
 import tq.brindlecast.openh264.bitstream.AnnexBWriter;
 import tq.brindlecast.openh264.bitstream.EncodedFrame;
@@ -103,6 +106,49 @@ class VideoWriterTest {
         assertTrue(psnr > 30, row.name() + ": picture " + i + " at " + psnr + " dB");
       }
     }
+  }
+
+  @Test
+  void imagesOfEveryKindGiveTheStreamOfTheirI420Pictures() throws Exception {
+    // The standard layouts go to the encoder as pixels; a sub-image and a 16-bit image are
+    // converted in Java first. Rate control is off, so that only the pictures can tell apart.
+    int[] types = {BufferedImage.TYPE_INT_RGB, BufferedImage.TYPE_INT_ARGB,
+        BufferedImage.TYPE_INT_ARGB_PRE, BufferedImage.TYPE_INT_BGR, BufferedImage.TYPE_3BYTE_BGR,
+        BufferedImage.TYPE_4BYTE_ABGR, BufferedImage.TYPE_4BYTE_ABGR_PRE,
+        BufferedImage.TYPE_USHORT_565_RGB, -1};
+    for (int type : types) {
+      ByteArrayOutputStream fromImages = new ByteArrayOutputStream();
+      ByteArrayOutputStream fromPictures = new ByteArrayOutputStream();
+      try (VideoWriter images = unlimited(fromImages); VideoWriter pictures = unlimited(
+          fromPictures)) {
+        for (int i = 0; i < 3; i++) {
+          BufferedImage opaque = image(BufferedImage.TYPE_INT_RGB, i);
+          BufferedImage image;
+          if (type < 0) {
+            BufferedImage larger = new BufferedImage(WIDTH + 6, HEIGHT + 4, opaque.getType());
+            larger.getGraphics().drawImage(opaque, 3, 1, null);
+            image = larger.getSubimage(3, 1, WIDTH, HEIGHT);
+          } else {
+            image = new BufferedImage(WIDTH, HEIGHT, type);
+            for (int y = 0; y < HEIGHT; y++) {
+              for (int x = 0; x < WIDTH; x++) {
+                image.setRGB(x, y, 0xC0000000 | opaque.getRGB(x, y)); // alpha 192 where held
+              }
+            }
+          }
+          images.write(image);
+          pictures.write(ImageConversions.toI420(image));
+        }
+        images.finish();
+        pictures.finish();
+      }
+      assertArrayEquals(fromPictures.toByteArray(), fromImages.toByteArray(), "type " + type);
+    }
+  }
+
+  private static VideoWriter unlimited(OutputStream out) {
+    return VideoWriter.toAnnexB(out, WIDTH, HEIGHT, 30)
+        .configure(new EncoderConfig().setRcMode(RateControlMode.OFF), 500);
   }
 
   @Test
