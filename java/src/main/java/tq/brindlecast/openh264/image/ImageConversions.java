@@ -1,11 +1,7 @@
 package tq.brindlecast.openh264.image;
 
 import java.awt.image.BufferedImage;
-import java.awt.image.DataBufferByte;
 import java.awt.image.DataBufferInt;
-import java.awt.image.PixelInterleavedSampleModel;
-import java.awt.image.SinglePixelPackedSampleModel;
-import java.awt.image.WritableRaster;
 import java.lang.invoke.MethodHandles;
 import java.lang.invoke.VarHandle;
 import java.nio.ByteOrder;
@@ -212,26 +208,18 @@ public final class ImageConversions {
     }
 
     static RowSource of(BufferedImage image) {
-      WritableRaster raster = image.getRaster();
-      int type = image.getType();
-      // A sub-image's raster shares its parent's buffer at a translation: read it the slow way.
-      boolean plain =
-          raster.getParent() == null
-              && raster.getSampleModelTranslateX() == 0
-              && raster.getSampleModelTranslateY() == 0
-              && raster.getDataBuffer().getNumBanks() == 1;
-      if (plain && raster.getDataBuffer() instanceof DataBufferInt ints
-          && raster.getSampleModel() instanceof SinglePixelPackedSampleModel model
-          && (type == BufferedImage.TYPE_INT_RGB || type == BufferedImage.TYPE_INT_ARGB
-              || type == BufferedImage.TYPE_INT_BGR)) {
-        return new RowSource(image, type, ints.getData(), null, ints.getOffset(),
-            model.getScanlineStride());
+      // A sub-image's raster shares its parent's buffer at a translation: read it the slow way;
+      // so are the premultiplied types, whose colours getRGB divides by alpha.
+      ImageRaster raster = ImageRaster.of(image);
+      int type = raster == null ? BufferedImage.TYPE_CUSTOM : raster.imageType();
+      if (type == BufferedImage.TYPE_INT_RGB || type == BufferedImage.TYPE_INT_ARGB
+          || type == BufferedImage.TYPE_INT_BGR) {
+        return new RowSource(image, type, (int[]) raster.pixels(), null, raster.offset(),
+            raster.scanlineStride());
       }
-      if (plain && raster.getDataBuffer() instanceof DataBufferByte bytes
-          && raster.getSampleModel() instanceof PixelInterleavedSampleModel model
-          && (type == BufferedImage.TYPE_3BYTE_BGR || type == BufferedImage.TYPE_4BYTE_ABGR)) {
-        return new RowSource(image, type, null, bytes.getData(), bytes.getOffset(),
-            model.getScanlineStride());
+      if (type == BufferedImage.TYPE_3BYTE_BGR || type == BufferedImage.TYPE_4BYTE_ABGR) {
+        return new RowSource(image, type, null, (byte[]) raster.pixels(), raster.offset(),
+            raster.scanlineStride());
       }
       return new RowSource(image, BufferedImage.TYPE_CUSTOM, null, null, 0, 0);
     }
