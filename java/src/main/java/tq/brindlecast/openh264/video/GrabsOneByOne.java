@@ -13,7 +13,8 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
  * (a loop such as one picture a second), the pictures they will want are foreseen: the
  * caller's decoder skips the pictures no one refers to that will not be asked for, as a batch
  * does, and with more than one processor a {@link LookAhead} grabs those of the next key-frame
- * interval on a second decoder while the caller's thread decodes this one. A request that finds
+ * intervals on a second decoder while the caller's thread decodes this one: one interval, or a
+ * few when the look-ahead keeps ahead of a caller busy with its pictures. A request that finds
  * its picture grabbed ahead takes it; one still to come for the look-ahead's decoder takes that
  * decoder over; a foresight that missed is dropped and the picture grabbed as without it. So a
  * loop that keeps its step decodes no sample twice, with both processors at work.
@@ -23,6 +24,8 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
 final class GrabsOneByOne implements AutoCloseable {
   /** The pictures a look-ahead may hold at most (each a whole decoded picture). */
   private static final int MOST_HELD = 4;
+  /** The most key-frame intervals one look-ahead grabs in. */
+  private static final int MOST_INTERVALS = 3;
   private final Mp4Reader reader;
   private final Mp4Track track;
   private final AtomicLong samplesDecoded;
@@ -33,6 +36,10 @@ final class GrabsOneByOne implements AutoCloseable {
   private LookAhead ahead; // the one under way or holding pictures, or null
   private long picturesTakenAhead;
   private boolean closed;
+  // How many intervals the next look-ahead grabs in: one more after a look-ahead that kept
+  // ahead of the caller (the caller's thread has the images to make as well), one fewer after
+  // one that kept it waiting.
+  private int intervalsAhead = 1;
 
   GrabsOneByOne(Mp4Reader reader, AtomicLong samplesDecoded) {
     this.reader = reader;
@@ -85,21 +92,23 @@ final class GrabsOneByOne implements AutoCloseable {
   }
 
   /**
-   * {@return the look-ahead's picture of a sample, or null to grab it here} A look-ahead in a
-   * later interval goes on; one in this interval that does not have the picture is stopped, and
-   * its decoder taken over when the picture is still to come for it.
+   * {@return the look-ahead's picture of a sample, or null to grab it here} A look-ahead in
+   * later intervals goes on; one that does not have the picture is stopped, and its decoder
+   * taken over when the picture is still to come for it.
    */
   private DecodedPicture fromAhead(int sample, int sync) {
-    if (sync < ahead.sync()) {
+    if (sync < ahead.firstSync()) {
       return null;
     }
-    boolean sameInterval = sync == ahead.sync();
-    DecodedPicture picture = sameInterval ? ahead.take(sample) : null;
+    boolean inside = sync <= ahead.lastSync();
+    DecodedPicture picture = inside ? ahead.take(sample) : null;
     if (picture == null) {
       boolean sound = ahead.stop();
+      intervalsAhead = ahead.callerWaited()
+          ? Math.max(1, intervalsAhead - 1) : Math.min(MOST_INTERVALS, intervalsAhead + 1);
       IntervalDecoder used = ahead.decoder();
       ahead = null;
-      if (sound && sameInterval && used.isToCome(sample)) {
+      if (sound && inside && used.isToCome(sample)) {
         spare = decoder;
         decoder = used;
       } else {
@@ -110,10 +119,19 @@ final class GrabsOneByOne implements AutoCloseable {
     return picture;
   }
 
-  /** Starts a look-ahead for the first interval at or after sample {@code after} foreseen. */
+  /** Starts a look-ahead for the first intervals at or after sample {@code after} foreseen. */
   private void lookAhead(int after) {
-    List<Integer> planned = pace.nextInLaterInterval(after);
-    if (planned.isEmpty()) {
+    List<LookAhead.Interval> intervals = new ArrayList<>();
+    for (int from = after; intervals.size() < intervalsAhead; ) {
+      List<Integer> planned = pace.nextInLaterInterval(from);
+      if (planned.isEmpty()) {
+        break;
+      }
+      int sync = Math.max(0, track.syncSampleAtOrBefore(planned.get(0)));
+      intervals.add(new LookAhead.Interval(sync, planned));
+      from = IntervalDecoder.intervalEnd(track, sync);
+    }
+    if (intervals.isEmpty()) {
       return;
     }
     if (spare == null) {
@@ -123,8 +141,7 @@ final class GrabsOneByOne implements AutoCloseable {
         return; // the caller's thread does the work
       }
     }
-    int sync = Math.max(0, track.syncSampleAtOrBefore(planned.get(0)));
-    ahead = LookAhead.start(spare, sync, planned, MOST_HELD);
+    ahead = LookAhead.start(spare, intervals, MOST_HELD);
     if (ahead != null) {
       spare = null;
     }

@@ -1,5 +1,6 @@
 package tq.brindlecast.openh264.video;
 
+import java.util.ArrayList;
 import java.util.HashMap;
 import java.util.HashSet;
 import java.util.List;
@@ -9,42 +10,60 @@ import tq.brindlecast.openh264.DecodedPicture;
 
 /**
  * A second decoder grabbing, on a daemon thread, the pictures a caller asking one by one is
- * expected to want next in one key-frame interval, while the caller's own thread decodes the
- * interval before. Its pictures wait until taken; a failure ends it quietly, and the caller
- * then grabs the picture itself and meets the failure there.
+ * expected to want next in one or more key-frame intervals, while the caller's own thread
+ * decodes the interval before. Its pictures wait until taken; a failure ends it quietly, and the
+ * caller then grabs the picture itself and meets the failure there.
  */
 final class LookAhead {
+  /** The samples of a key-frame interval the caller is expected to want, in that order. */
+  record Interval(int sync, List<Integer> samples) {}
+
   private final IntervalDecoder decoder;
-  private final int sync;
-  private final List<Integer> planned;
-  private final List<Integer> grabs;
+  private final List<Interval> intervals;
+  private final int mostHeld;
   private final Thread thread;
   private final Map<Integer, DecodedPicture> held = new HashMap<>(); // guarded by this
   private final Set<Integer> toGive; // guarded by this
   private boolean over; // guarded by this
   private boolean failed; // guarded by this
+  private boolean callerWaited; // guarded by this
   private volatile boolean stopping;
 
-  private LookAhead(IntervalDecoder decoder, int sync, List<Integer> planned, int grabs) {
+  private LookAhead(IntervalDecoder decoder, List<Interval> intervals, int mostHeld) {
     this.decoder = decoder;
-    this.sync = sync;
-    this.planned = List.copyOf(planned);
-    this.grabs = this.planned.subList(0, Math.min(grabs, planned.size()));
-    this.toGive = new HashSet<>(this.grabs);
+    this.mostHeld = mostHeld;
+    // Only the intervals it grabs in: the first mostHeld samples.
+    List<Interval> kept = new ArrayList<>();
+    Set<Integer> grabs = new HashSet<>();
+    for (Interval interval : intervals) {
+      if (grabs.size() < mostHeld && !interval.samples().isEmpty()) {
+        kept.add(new Interval(interval.sync(), List.copyOf(interval.samples())));
+        for (int sample : interval.samples()) {
+          if (grabs.size() < mostHeld) {
+            grabs.add(sample);
+          }
+        }
+      }
+    }
+    this.intervals = List.copyOf(kept);
+    this.toGive = grabs;
     this.thread = new Thread(this::run, "frame-grabber-ahead");
     thread.setDaemon(true);
   }
 
   /**
-   * {@return a look-ahead under way on a decoder, or null when no thread could be started}
+   * {@return a look-ahead under way on a decoder, or null when there is nothing to grab or no
+   * thread could be started}
    *
-   * @param sync the sync sample of the interval
-   * @param planned the samples of the interval the caller is expected to want, in that order
+   * @param intervals the intervals in file order, each with the samples the caller is expected
+   *     to want in it
    * @param mostHeld how many pictures it may hold: it grabs the first so many
    */
-  static LookAhead start(
-      IntervalDecoder decoder, int sync, List<Integer> planned, int mostHeld) {
-    LookAhead ahead = new LookAhead(decoder, sync, planned, mostHeld);
+  static LookAhead start(IntervalDecoder decoder, List<Interval> intervals, int mostHeld) {
+    LookAhead ahead = new LookAhead(decoder, intervals, mostHeld);
+    if (ahead.intervals.isEmpty()) {
+      return null;
+    }
     try {
       ahead.thread.start();
     } catch (OutOfMemoryError noThread) {
@@ -53,9 +72,19 @@ final class LookAhead {
     return ahead;
   }
 
-  /** {@return the sync sample of the interval it grabs in} */
-  int sync() {
-    return sync;
+  /** {@return the sync sample of the first interval it grabs in} */
+  int firstSync() {
+    return intervals.get(0).sync();
+  }
+
+  /** {@return the sync sample of the last interval it grabs in} */
+  int lastSync() {
+    return intervals.get(intervals.size() - 1).sync();
+  }
+
+  /** {@return whether the caller had to wait for a picture: it was behind the caller} */
+  synchronized boolean callerWaited() {
+    return callerWaited;
   }
 
   /** {@return its decoder: for the caller to go on with once it has stopped} */
@@ -65,16 +94,19 @@ final class LookAhead {
 
   private void run() {
     try {
-      // Planned whole, so that the caller can go on from here to the pictures not grabbed.
-      decoder.plan(planned);
-      for (int sample : grabs) {
-        if (stopping) {
-          return;
-        }
-        DecodedPicture picture = decoder.grab(sample, FrameGrabber.Seek.PRECISE);
-        synchronized (this) {
-          held.put(sample, picture);
-          notifyAll();
+      int grabbed = 0;
+      for (Interval interval : intervals) {
+        // Planned whole, so that the caller can go on from here to the pictures not grabbed.
+        decoder.plan(interval.samples());
+        for (int sample : interval.samples()) {
+          if (stopping || grabbed++ == mostHeld) {
+            return;
+          }
+          DecodedPicture picture = decoder.grab(sample, FrameGrabber.Seek.PRECISE);
+          synchronized (this) {
+            held.put(sample, picture);
+            notifyAll();
+          }
         }
       }
     } catch (Throwable thrown) {
@@ -99,6 +131,7 @@ final class LookAhead {
       return null;
     }
     boolean interrupted = false;
+    callerWaited |= !held.containsKey(sample) && !over;
     while (!held.containsKey(sample) && !over) {
       try {
         wait();
