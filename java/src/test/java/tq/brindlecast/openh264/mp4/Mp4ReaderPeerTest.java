@@ -9,8 +9,11 @@ import static tq.brindlecast.openh264.mp4.Mp4TestFiles.cat;
 
 import java.awt.image.BufferedImage;
 import java.awt.image.DataBufferInt;
+import java.nio.channels.FileChannel;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.HashSet;
@@ -359,6 +362,26 @@ class Mp4ReaderPeerTest {
       assertTrue(Thread.getAllStackTraces().keySet().stream()
               .noneMatch(thread -> thread.getName().equals("frame-grabber-ahead")),
           "a look-ahead outlived close()");
+    }
+  }
+
+  @Test
+  void aFailureAheadIsThrownByTheRequestItBelongsTo() throws Exception {
+    Path mp4 = Files.copy(madeFiles().resolve("moov-at-end.mp4"), dir.resolve("cut-later.mp4"),
+        StandardCopyOption.REPLACE_EXISTING);
+    try (FrameGrabber grabber = FrameGrabber.open(mp4)) {
+      grabber.picture(0);
+      // Cut short while open: the samples from 10 on are gone, so a look-ahead there fails.
+      try (FileChannel file = FileChannel.open(mp4, StandardOpenOption.WRITE)) {
+        file.truncate(grabber.track().sample(10).offset());
+      }
+      for (int n = 1; n < 10; n++) {
+        grabber.picture(n);
+      }
+      Mp4FormatException cut =
+          assertThrows(Mp4FormatException.class, () -> grabber.picture(10));
+      assertTrue(cut.getMessage().contains("the file ended"), cut.getMessage());
+      assertEquals(0, GrabberCounts.picturesTakenAhead(grabber), "pictures grabbed ahead");
     }
   }
 
