@@ -35,7 +35,10 @@ import tq.brindlecast.openh264.mp4.Orientation;
  * while the next picture lies ahead in the same key-frame interval, so that no sample is decoded
  * twice; any other grab starts again at the key frame. {@link #imagesAt(double[], Seek,
  * ImageSink)} takes many times at once and decodes their key-frame intervals side by side, one
- * decoder per processor. {@link Seek#KEY_FRAME} decodes the key frame alone, the fastest grab.
+ * decoder per processor. A loop asking one picture at a time with a steady rising step (say one
+ * a second) comes close: with more than one processor, the pictures the next steps will want in
+ * the next key-frame interval are grabbed ahead on a second thread while the loop's own thread
+ * decodes this one. {@link Seek#KEY_FRAME} decodes the key frame alone, the fastest grab.
  *
  * <p>Every way gives the same pixels for the same picture.
  */
@@ -68,7 +71,7 @@ public final class FrameGrabber implements AutoCloseable {
   private final YuvColour colour;
   private volatile boolean applyOrientation = true;
   private final AtomicLong samplesDecoded = new AtomicLong();
-  private final IntervalDecoder decoder;
+  private final GrabsOneByOne grabs;
 
   /**
    * Grabs pictures from an open reader, which the grabber closes when it is closed.
@@ -80,7 +83,7 @@ public final class FrameGrabber implements AutoCloseable {
   public FrameGrabber(Mp4Reader reader) {
     this.reader = Objects.requireNonNull(reader, "reader must not be null");
     this.colour = StreamColour.of(reader.videoTrack());
-    this.decoder = new IntervalDecoder(reader, samplesDecoded);
+    this.grabs = new GrabsOneByOne(reader, samplesDecoded);
   }
 
   /**
@@ -155,8 +158,9 @@ public final class FrameGrabber implements AutoCloseable {
    * @throws CodecException if the samples do not decode, with the reason when it is known
    * @throws IOException if the file cannot be read
    */
-  public DecodedPicture pictureAt(double seconds, Seek seek) throws IOException {
-    return picture(pictureNumberAt(seconds), seek);
+  public synchronized DecodedPicture pictureAt(double seconds, Seek seek) throws IOException {
+    Objects.requireNonNull(seek, "seek must not be null");
+    return grabs.grab(pictureNumberAt(seconds), seek, seconds, true);
   }
 
   /**
@@ -185,7 +189,7 @@ public final class FrameGrabber implements AutoCloseable {
    */
   public synchronized DecodedPicture picture(int n, Seek seek) throws IOException {
     Objects.requireNonNull(seek, "seek must not be null");
-    return decoder.grab(track().picture(n).index(), seek);
+    return grabs.grab(n, seek, n, false);
   }
 
   /**
@@ -290,6 +294,11 @@ public final class FrameGrabber implements AutoCloseable {
     return samplesDecoded.get();
   }
 
+  /** {@return how many pictures asked for one by one were grabbed ahead, for tests} */
+  synchronized long picturesTakenAhead() {
+    return grabs.picturesTakenAhead();
+  }
+
   /** The one place a decoded picture becomes an image: converted, then turned if asked. */
   private BufferedImage toImage(DecodedPicture picture) {
     BufferedImage image = ImageConversions.toImage(picture, colour);
@@ -301,11 +310,7 @@ public final class FrameGrabber implements AutoCloseable {
 
   private int pictureNumberAt(double seconds) {
     Mp4Track track = reader.videoTrack();
-    // A micro-tick of tolerance, so that a time written in decimal finds the picture it names.
-    int n =
-        seconds >= 0 && seconds < Double.MAX_VALUE / track.timescale()
-            ? track.pictureAt((long) Math.floor(seconds * track.timescale() + 1e-6))
-            : -1;
+    int n = RequestPace.pictureShownAt(track, seconds);
     if (n < 0) {
       throw new IllegalArgumentException(String.format(Locale.ROOT,
           "no picture is shown at %.3f s: the video lasts %.3f s", seconds,
@@ -314,11 +319,11 @@ public final class FrameGrabber implements AutoCloseable {
     return n;
   }
 
-  /** Frees the decoder and closes the reader. */
+  /** Stops any grabbing ahead, frees the decoders and closes the reader. */
   @Override
   public synchronized void close() throws IOException {
     try (reader) {
-      decoder.close();
+      grabs.close();
     }
   }
 }

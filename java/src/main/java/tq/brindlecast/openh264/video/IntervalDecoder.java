@@ -25,10 +25,11 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
  * <p>The decoder hands out the pictures it has in presentation order and never one before a
  * picture shown earlier that is still to come, so each picture it gives is the earliest shown of
  * the samples decoded and not yet handed out. Pictures no other picture refers to (nal_ref_idc 0)
- * are skipped unless they may still be asked for: in a batch, the planned ones; one by one,
- * those shown after the picture asked for. A picture still to come in the interval the decoder
+ * are skipped unless they may still be asked for: with a plan (a batch, or the grabs a caller
+ * asking one by one is expected to make), the planned ones; without, those shown after the
+ * picture asked for. A picture still to come in the interval the decoder
  * is in is reached by decoding on; any other starts the interval again at its sync sample. The
- * decoder is drained at the interval's end, or in a batch once the last planned sample is in,
+ * decoder is drained at the interval's end, or with a plan once the last planned sample is in,
  * and a drained OpenH264 decoder is reconfigured before new input (it may have no picture buffer
  * free otherwise). When a sample fails, or the pictures do not add up, the picture is decoded
  * alone from its sync sample as a single grab does, which gives the same picture or the same
@@ -50,7 +51,7 @@ final class IntervalDecoder implements AutoCloseable {
   private int next; // the next sample to decode or skip
   private boolean draining;
   private TreeSet<Integer> decodedNotOut; // in presentation order
-  private Set<Integer> planned = new HashSet<>(); // a batch's samples still to grab
+  private Set<Integer> planned = new HashSet<>(); // the planned samples still to grab
   private int lastPlanned = -1; // the last of them in decode order; -1 one by one
   // A passed-over picture's array for the next picture: a new 1.4 MB array per 720p picture
   // costs more than the copy, with G1 most of all (each is a humongous object).
@@ -66,7 +67,8 @@ final class IntervalDecoder implements AutoCloseable {
 
   /**
    * Plans a batch of grabs within one key-frame interval, to be made in presentation order:
-   * other pictures no one refers to are skipped, and the decoder is drained after the last.
+   * other pictures no one refers to are skipped, and the decoder is drained after the last. An
+   * empty plan grabs one by one, ready for any later picture.
    */
   void plan(Collection<Integer> samples) {
     planned = new HashSet<>(samples);
@@ -91,18 +93,29 @@ final class IntervalDecoder implements AutoCloseable {
   }
 
   /** Tells whether a sample's picture is still to come out of the interval under way. */
-  private boolean isToCome(int sample) {
+  boolean isToCome(int sample) {
     return first >= 0 && sample >= first && sample < end
         && (decodedNotOut.contains(sample) || (sample >= next && !draining));
+  }
+
+  /** Makes the next grab start at its sync sample: after a failure the state may be half made. */
+  void forget() {
+    first = -1;
+  }
+
+  /** {@return the sample after the key-frame interval that starts at sync sample {@code sync}} */
+  static int intervalEnd(Mp4Track track, int sync) {
+    int end = sync + 1;
+    while (end < track.sampleCount() && !track.sample(end).sync()) {
+      end++;
+    }
+    return end;
   }
 
   private void start(int sync) {
     decoder.reconfigure(decoder.getConfig());
     first = sync;
-    end = sync + 1;
-    while (end < track.sampleCount() && !track.sample(end).sync()) {
-      end++;
-    }
+    end = intervalEnd(track, sync);
     next = sync;
     draining = false;
     decodedNotOut = new TreeSet<>(shownOrder);

@@ -10,8 +10,11 @@ import static tq.brindlecast.openh264.mp4.Mp4TestFiles.cat;
 
 import java.awt.image.BufferedImage;
 import java.awt.image.DataBufferInt;
+import java.nio.channels.FileChannel;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.HashSet;
@@ -266,11 +269,13 @@ class Mp4ReaderPeerTest {
   }
 
   /** How a row asks for its pictures. */
-  enum Asking { ONE_BY_ONE, BATCH }
+  enum Asking { ONE_BY_ONE, BY_NUMBER, BATCH }
 
   /**
-   * file, how it is asked, the seek, the times (in seconds, in the order asked), whether every
-   * picture is asked for (so that every sample is decoded once and only once).
+   * file, how it is asked, the seek, the times (in seconds, in the order asked; picture numbers
+   * when asked by number), whether every picture is asked for (so that every sample is decoded
+   * once and only once). The rows asked one by one with rising times keep a steady step across
+   * key frames, so that pictures are grabbed ahead.
    */
   static Stream<Arguments> grabOrders() throws Exception {
     Path folder = madeFiles();
@@ -287,11 +292,17 @@ class Mp4ReaderPeerTest {
     }
     double[] scattered = {1.2, 0.1, 0.5, 0.1, 1.3, 0.0, 0.7, 0.5, 0.34};
     double[] everySecondThird = {0.0, 0.3333, 0.6667, 1.0, 1.3};
+    // Two or three pictures a key-frame interval: the next interval's are grabbed ahead.
+    double[] everyFifth = {0.0, 0.2, 0.4, 0.6, 0.8, 1.0, 1.2};
+    // By picture number, seven a step: intervals of one or two pictures.
+    double[] everySeventh = {0, 7, 14, 21, 28, 35};
     List<Arguments> rows = new ArrayList<>();
     for (Path file : List.of(plain, bFrames, pyramid)) {
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.PRECISE, all, true));
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.PRECISE, backwards, false));
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.PRECISE, everySecondThird, false));
+      rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.PRECISE, everyFifth, false));
+      rows.add(Arguments.of(file, Asking.BY_NUMBER, Seek.PRECISE, everySeventh, false));
       rows.add(Arguments.of(file, Asking.BATCH, Seek.PRECISE, all, true));
       rows.add(Arguments.of(file, Asking.BATCH, Seek.PRECISE, scattered, false));
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.KEY_FRAME, scattered, false));
@@ -318,12 +329,14 @@ class Mp4ReaderPeerTest {
         images.addAll(grabber.imagesAt(seek, times));
       } else {
         for (double at : times) {
-          images.add(grabber.imageAt(at, seek));
+          images.add(asking == Asking.BY_NUMBER
+              ? grabber.image((int) at, seek) : grabber.imageAt(at, seek));
         }
       }
       Set<Integer> keyFrames = new HashSet<>();
       for (int i = 0; i < times.length; i++) {
-        int n = track.pictureAt(track.toTicks(times[i] + 1e-6));
+        int n = asking == Asking.BY_NUMBER
+            ? (int) times[i] : track.pictureAt(track.toTicks(times[i] + 1e-6));
         if (seek == Seek.KEY_FRAME) {
           int sync = track.syncSampleAtOrBefore(track.picture(n).index());
           keyFrames.add(sync);
@@ -344,6 +357,48 @@ class Mp4ReaderPeerTest {
       } else if (rising) {
         assertTrue(decoded <= track.sampleCount(), decoded + " samples decoded");
       }
+      if (asking != Asking.BATCH && seek == Seek.PRECISE && rising
+          && Runtime.getRuntime().availableProcessors() > 1) {
+        assertTrue(GrabberCounts.picturesTakenAhead(grabber) > 0, "pictures grabbed ahead");
+      }
+    }
+  }
+
+  @Test
+  void closingWhileGrabbingAheadWaitsForTheLookAheadAndEndsIt() throws Exception {
+    assumeFalse(Runtime.getRuntime().availableProcessors() < 2, "grabs ahead with two processors");
+    Path mp4 = madeFiles().resolve("moov-at-end.mp4");
+    for (int round = 0; round < 20; round++) {
+      FrameGrabber grabber = FrameGrabber.open(mp4);
+      // A step of one picture: pictures 10 to 13, the next interval's first four, go ahead.
+      for (int n : new int[] {0, 1, 10, 11}) {
+        grabber.picture(n);
+      }
+      assertEquals(2, GrabberCounts.picturesTakenAhead(grabber), "pictures grabbed ahead");
+      grabber.close(); // the look-ahead may still be at pictures 12 and 13
+      assertTrue(Thread.getAllStackTraces().keySet().stream()
+              .noneMatch(thread -> thread.getName().equals("frame-grabber-ahead")),
+          "a look-ahead outlived close()");
+    }
+  }
+
+  @Test
+  void aFailureAheadIsThrownByTheRequestItBelongsTo() throws Exception {
+    Path mp4 = Files.copy(madeFiles().resolve("moov-at-end.mp4"), dir.resolve("cut-later.mp4"),
+        StandardCopyOption.REPLACE_EXISTING);
+    try (FrameGrabber grabber = FrameGrabber.open(mp4)) {
+      grabber.picture(0);
+      // Cut short while open: the samples from 10 on are gone, so a look-ahead there fails.
+      try (FileChannel file = FileChannel.open(mp4, StandardOpenOption.WRITE)) {
+        file.truncate(grabber.track().sample(10).offset());
+      }
+      for (int n = 1; n < 10; n++) {
+        grabber.picture(n);
+      }
+      Mp4FormatException cut =
+          assertThrows(Mp4FormatException.class, () -> grabber.picture(10));
+      assertTrue(cut.getMessage().contains("the file ended"), cut.getMessage());
+      assertEquals(0, GrabberCounts.picturesTakenAhead(grabber), "pictures grabbed ahead");
     }
   }
 

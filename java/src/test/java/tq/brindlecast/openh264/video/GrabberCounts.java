@@ -8,4 +8,9 @@ public final class GrabberCounts {
   public static long samplesDecoded(FrameGrabber grabber) {
     return grabber.samplesDecoded();
   }
+
+  /** {@return how many pictures asked for one by one the grabber had grabbed ahead} */
+  public static long picturesTakenAhead(FrameGrabber grabber) {
+    return grabber.picturesTakenAhead();
+  }
 }
