@@ -184,7 +184,12 @@ uint8_t* ConvertedPictureBuffer(EncoderContext* context, const RgbInput& input) 
 bool ConvertPixels(JNIEnv* env, jclass cls, EncoderContext* context, const RgbInput& input,
                    I420Planes* planes) {
   uint8_t* y = ConvertedPictureBuffer(context, input);
-  if (y == nullptr) return false;
+  if (y == nullptr) {
+    // Said as an error, so that Java does not take the missing picture for a skipped one.
+    SendMessage(env, cls, context->errorChannel,
+                "openh264 encode: Could not allocate the converted picture.");
+    return false;
+  }
   ptrdiff_t chromaWidth = ChromaSide(input.width);
   ptrdiff_t lumaBytes = static_cast<ptrdiff_t>(input.width) * input.height;
   uint8_t* u = y + lumaBytes;
