@@ -210,9 +210,12 @@ PixelsOutcome ConvertIntoPixels(JNIEnv* env, jclass cls, const DecoderOutput& pi
                                 const RgbOutput& rgb, const OutArrays& out) {
   const SSysMEMBuffer& buffer = picture.info.UsrData.sSystemBuffer;
   int width = buffer.iWidth, height = buffer.iHeight;
-  if (width < 1 || height < 1 || buffer.iStride[0] < width || buffer.iStride[1] < (width + 1) / 2 ||
-      picture.planes[0] == nullptr || picture.planes[1] == nullptr ||
-      picture.planes[2] == nullptr ||
+  // An odd size would need a chroma row or column past those handed out
+  // (chroma planes have half the rows, rounded down): such a picture goes
+  // out as planes.
+  if (width < 2 || height < 2 || width % 2 != 0 || height % 2 != 0 || buffer.iStride[0] < width ||
+      buffer.iStride[1] < (width + 1) / 2 || picture.planes[0] == nullptr ||
+      picture.planes[1] == nullptr || picture.planes[2] == nullptr ||
       !tq::PlaneFits(ArrayLength(env, cls, rgb.pixels), rgb.offset, rgb.stride, height, width)) {
     return PixelsOutcome::kDoesNotFit;
   }

@@ -519,24 +519,27 @@ TEST_F(DecoderDecodeTest, ImpossibleGeometryIsNotCopied) {
 TEST_F(DecoderDecodeTest, DecodeToRgbConvertsWhatFitsAndReturnsPlanesOtherwise) {
   struct Row {
     const char* what;
+    int width, height;
     jint arrayInts, offset, stride, matrix, fullRange;
     enum { kConverted, kPlanes, kRefused } outcome;
   };
   const Row rows[] = {
-      {"exact fit", 15, 0, 5, tq::kMatrixBt601, 0, Row::kConverted},
-      {"offset and wider stride", 24, 2, 7, tq::kMatrixBt709, 1, Row::kConverted},
-      {"one int short", 14, 0, 5, tq::kMatrixBt601, 0, Row::kPlanes},
-      {"stride below the width", 100, 0, 4, tq::kMatrixBt601, 0, Row::kPlanes},
-      {"unknown matrix", 15, 0, 5, 5, 0, Row::kRefused},
-      {"range neither 0 nor 1", 15, 0, 5, tq::kMatrixBt601, 2, Row::kRefused},
-      {"negative offset", 15, -1, 5, tq::kMatrixBt601, 0, Row::kRefused},
-      {"stride 0", 15, 0, 0, tq::kMatrixBt601, 0, Row::kRefused},
-      {"no array", -1, 0, 5, tq::kMatrixBt601, 0, Row::kRefused},
+      {"exact fit", 6, 4, 24, 0, 6, tq::kMatrixBt601, 0, Row::kConverted},
+      {"offset and wider stride", 6, 4, 30, 2, 7, tq::kMatrixBt709, 1, Row::kConverted},
+      {"one int short", 6, 4, 23, 0, 6, tq::kMatrixBt601, 0, Row::kPlanes},
+      {"stride below the width", 6, 4, 100, 0, 5, tq::kMatrixBt601, 0, Row::kPlanes},
+      {"odd size: one chroma row for three rows", 5, 3, 100, 0, 5, tq::kMatrixBt601, 0,
+       Row::kPlanes},
+      {"unknown matrix", 6, 4, 24, 0, 6, 5, 0, Row::kRefused},
+      {"range neither 0 nor 1", 6, 4, 24, 0, 6, tq::kMatrixBt601, 2, Row::kRefused},
+      {"negative offset", 6, 4, 24, -1, 6, tq::kMatrixBt601, 0, Row::kRefused},
+      {"stride 0", 6, 4, 24, 0, 0, tq::kMatrixBt601, 0, Row::kRefused},
+      {"no array", 6, 4, -1, 0, 6, tq::kMatrixBt601, 0, Row::kRefused},
   };
   Running();
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    FakePicture picture(5, 3, 8, 4);  // odd sizes, padded strides
+    FakePicture picture(row.width, row.height, 8, 4);  // padded strides
     if (row.outcome != Row::kRefused) ExpectDecode(dsErrorFree, &picture);
     IntArray* rgb =
         row.arrayInts < 0 ? nullptr : jvm.NewIntArray(std::vector<jint>(row.arrayInts, -1), "rgb");
@@ -552,13 +555,13 @@ TEST_F(DecoderDecodeTest, DecodeToRgbConvertsWhatFitsAndReturnsPlanesOtherwise) 
       EXPECT_EQ(planes, nullptr);
       EXPECT_EQ(jvm.allocated.size(), allocatedBefore);
       std::vector<uint32_t> expected(static_cast<size_t>(row.arrayInts), 0xFFFFFFFF);
-      I420Source source = {picture.y.data(), picture.u.data(), picture.v.data(), 8, 4, 5, 3};
+      I420Source source = {picture.y.data(), picture.u.data(), picture.v.data(), 8, 4, 6, 4};
       RgbTarget target = {expected.data() + row.offset, row.stride};
       ConvertI420ToRgbReference(&source, row.matrix, row.fullRange, &target);
       EXPECT_EQ(rgb->elements, std::vector<jint>(expected.begin(), expected.end()));
       EXPECT_EQ(rgb->releaseModes, std::vector<jint>{0});
-      EXPECT_EQ(out.width->elements, std::vector<jint>{5});
-      EXPECT_EQ(out.height->elements, std::vector<jint>{3});
+      EXPECT_EQ(out.width->elements, std::vector<jint>{6});
+      EXPECT_EQ(out.height->elements, std::vector<jint>{4});
       EXPECT_EQ(out.planeCount->elements, std::vector<jint>{0});
     } else if (row.outcome == Row::kPlanes) {
       ASSERT_EQ(jvm.allocated.size(), allocatedBefore + 1);

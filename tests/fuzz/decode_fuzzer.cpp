@@ -100,8 +100,11 @@ class DecodeRun {
     RequireCleanJvm(jvm_, "SetConfig");
   }
 
-  // Decodes one buffer (null for a drain); true when a picture came back.
+  // Decodes one buffer (null for a drain), by turns as planes and into RGB
+  // pixels of kPixelsWide x kPixelsHigh, which small pictures fit; true when
+  // a picture came back either way.
   bool Decode(const uint8_t* bytes, size_t size) {
+    bool toRgb = calls_++ % 2 == 1;
     fakejni::ByteArray* bitstream = nullptr;
     jint length = 0;
     if (bytes != nullptr) {
@@ -113,12 +116,27 @@ class DecodeRun {
     fakejni::IntArray* strides = jvm_.NewIntArray({-1, -1, -1}, "outStrides");
     fakejni::IntArray* planeSizes = jvm_.NewIntArray({-1, -1, -1}, "outPlaneSizes");
     fakejni::IntArray* planeCount = jvm_.NewIntArray({-1}, "outPlaneCount");
-    jbyteArray picture = Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecode(
-        jvm_.env(), jvm_.nativeClass(), handle_, reinterpret_cast<jbyteArray>(bitstream), length,
-        reinterpret_cast<jintArray>(width), reinterpret_cast<jintArray>(height),
-        reinterpret_cast<jintArray>(strides), reinterpret_cast<jintArray>(planeSizes),
-        reinterpret_cast<jintArray>(planeCount));
+    fakejni::IntArray* pixels =
+        toRgb ? jvm_.NewIntArray(std::vector<jint>(kPixelsWide * kPixelsHigh, -1), "rgb") : nullptr;
+    jbyteArray picture =
+        toRgb
+            ? Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecodeToRgb(
+                  jvm_.env(), jvm_.nativeClass(), handle_, reinterpret_cast<jbyteArray>(bitstream),
+                  length, reinterpret_cast<jintArray>(width), reinterpret_cast<jintArray>(height),
+                  reinterpret_cast<jintArray>(strides), reinterpret_cast<jintArray>(planeSizes),
+                  reinterpret_cast<jintArray>(planeCount), reinterpret_cast<jintArray>(pixels), 0,
+                  kPixelsWide, 1, 0)
+            : Java_tq_brindlecast_openh264_Native_OpenH264TQDecoderDecode(
+                  jvm_.env(), jvm_.nativeClass(), handle_, reinterpret_cast<jbyteArray>(bitstream),
+                  length, reinterpret_cast<jintArray>(width), reinterpret_cast<jintArray>(height),
+                  reinterpret_cast<jintArray>(strides), reinterpret_cast<jintArray>(planeSizes),
+                  reinterpret_cast<jintArray>(planeCount));
     RequireCleanJvm(jvm_, bytes == nullptr ? "Decode (drain)" : "Decode");
+    if (picture == nullptr && planeCount->elements[0] == 0) {
+      Require(toRgb && width->elements[0] <= kPixelsWide && height->elements[0] <= kPixelsHigh,
+              "a picture went into pixels it does not fit");
+      return true;
+    }
     if (picture == nullptr) return false;
     // The geometry must describe the array exactly.
     auto* yuv = reinterpret_cast<fakejni::ByteArray*>(picture);
@@ -135,8 +153,11 @@ class DecodeRun {
   }
 
  private:
+  static constexpr int kPixelsWide = 176;
+  static constexpr int kPixelsHigh = 144;
   fakejni::FakeJvm jvm_;
   uint8_t flags_;
+  unsigned calls_ = 0;
   jlong handle_ = 0;
   jobject config_ = nullptr;
 };
