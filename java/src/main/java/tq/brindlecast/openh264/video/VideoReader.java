@@ -297,21 +297,29 @@ public final class VideoReader implements Iterable<Picture>, Closeable {
     return lastImageTime;
   }
 
-  /** Follows the colour that a parameter set in the unit declares. */
+  /**
+   * Follows the colour that a parameter set in the unit declares. Parameter sets come before the
+   * slices, so the scan stops at the first slice rather than reading the whole unit.
+   */
   private void noteColour(AccessUnit unit) {
     byte[] data = unit.data();
-    for (NalUnit nal : AnnexB.nalUnits(data)) {
-      if (nal.isSlice()) {
+    int start = AnnexB.findStartCode(data, 0, data.length);
+    while (start >= 0 && start + 3 < data.length) {
+      int header = start + 3;
+      int type = NalUnit.typeOf(data[header]);
+      if (type == NalUnit.TYPE_SLICE || type == NalUnit.TYPE_IDR) {
         return;
       }
-      if (nal.type() == NalUnit.TYPE_SPS) {
+      int next = AnnexB.findStartCode(data, header, data.length);
+      if (type == NalUnit.TYPE_SPS) {
         try {
-          colour = StreamColour.of(
-              SequenceParameterSet.parse(data, nal.offset(), nal.length()), colour);
+          int end = next < 0 ? data.length : next;
+          colour = StreamColour.of(SequenceParameterSet.parse(data, header, end - header), colour);
         } catch (IllegalArgumentException unparsable) {
           // the decoder reports what is wrong with it
         }
       }
+      start = next;
     }
   }
 
