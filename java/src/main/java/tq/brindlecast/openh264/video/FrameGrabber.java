@@ -8,6 +8,7 @@ import java.util.List;
 import java.util.Locale;
 import java.util.Objects;
 import java.util.concurrent.atomic.AtomicLong;
+import java.util.function.Function;
 import tq.brindlecast.openh264.CodecException;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.image.ImageConversions;
@@ -36,9 +37,11 @@ import tq.brindlecast.openh264.mp4.Orientation;
  * twice; any other grab starts again at the key frame. {@link #imagesAt(double[], Seek,
  * ImageSink)} takes many times at once and decodes their key-frame intervals side by side, one
  * decoder per processor. A loop asking one picture at a time with a steady rising step (say one
- * a second) comes close: with more than one processor, the pictures the next steps will want in
- * the next key-frame interval are grabbed ahead on a second thread while the loop's own thread
- * decodes this one. {@link Seek#KEY_FRAME} decodes the key frame alone, the fastest grab.
+ * a second) comes close: with more than one processor, the pictures the next steps will want are
+ * grabbed ahead, and made into images when images are asked for, on one decoder and thread per
+ * processor (at most four), while the loop's own thread writes out the last. Times rounded to a
+ * few decimals (0.3333, 0.6667) are foreseen too. {@link Seek#KEY_FRAME} decodes the key frame
+ * alone, the fastest grab.
  *
  * <p>Every way gives the same pixels for the same picture.
  */
@@ -69,7 +72,8 @@ public final class FrameGrabber implements AutoCloseable {
 
   private final Mp4Reader reader;
   private final YuvColour colour;
-  private volatile boolean applyOrientation = true;
+  // Turns a decoded picture into an image as the grabber is set to: a new one when that changes.
+  private volatile Function<DecodedPicture, BufferedImage> imageMaker = imageMaker(true);
   private final AtomicLong samplesDecoded = new AtomicLong();
   private final GrabsOneByOne grabs;
 
@@ -125,7 +129,7 @@ public final class FrameGrabber implements AutoCloseable {
    * @return this grabber
    */
   public FrameGrabber applyOrientation(boolean apply) {
-    this.applyOrientation = apply;
+    this.imageMaker = imageMaker(apply);
     return this;
   }
 
@@ -160,7 +164,7 @@ public final class FrameGrabber implements AutoCloseable {
    */
   public synchronized DecodedPicture pictureAt(double seconds, Seek seek) throws IOException {
     Objects.requireNonNull(seek, "seek must not be null");
-    return grabs.grab(pictureNumberAt(seconds), seek, seconds, true);
+    return (DecodedPicture) grabs.grab(pictureNumberAt(seconds), seek, seconds, true, null);
   }
 
   /**
@@ -189,7 +193,7 @@ public final class FrameGrabber implements AutoCloseable {
    */
   public synchronized DecodedPicture picture(int n, Seek seek) throws IOException {
     Objects.requireNonNull(seek, "seek must not be null");
-    return grabs.grab(n, seek, n, false);
+    return (DecodedPicture) grabs.grab(n, seek, n, false, null);
   }
 
   /**
@@ -201,7 +205,7 @@ public final class FrameGrabber implements AutoCloseable {
    * @see #pictureAt(double)
    */
   public BufferedImage imageAt(double seconds) throws IOException {
-    return toImage(pictureAt(seconds));
+    return imageAt(seconds, Seek.PRECISE);
   }
 
   /**
@@ -213,8 +217,9 @@ public final class FrameGrabber implements AutoCloseable {
    * @throws IOException if the file cannot be read
    * @see #pictureAt(double, Seek)
    */
-  public BufferedImage imageAt(double seconds, Seek seek) throws IOException {
-    return toImage(pictureAt(seconds, seek));
+  public synchronized BufferedImage imageAt(double seconds, Seek seek) throws IOException {
+    Objects.requireNonNull(seek, "seek must not be null");
+    return (BufferedImage) grabs.grab(pictureNumberAt(seconds), seek, seconds, true, imageMaker);
   }
 
   /**
@@ -226,7 +231,7 @@ public final class FrameGrabber implements AutoCloseable {
    * @see #picture(int)
    */
   public BufferedImage image(int n) throws IOException {
-    return toImage(picture(n));
+    return image(n, Seek.PRECISE);
   }
 
   /**
@@ -238,8 +243,9 @@ public final class FrameGrabber implements AutoCloseable {
    * @throws IOException if the file cannot be read
    * @see #picture(int, Seek)
    */
-  public BufferedImage image(int n, Seek seek) throws IOException {
-    return toImage(picture(n, seek));
+  public synchronized BufferedImage image(int n, Seek seek) throws IOException {
+    Objects.requireNonNull(seek, "seek must not be null");
+    return (BufferedImage) grabs.grab(n, seek, n, false, imageMaker);
   }
 
   /**
@@ -282,7 +288,7 @@ public final class FrameGrabber implements AutoCloseable {
     }
     GrabBatch.run(reader, samplesDecoded, samples, seek,
         (requests, picture) -> {
-          BufferedImage image = toImage(picture);
+          BufferedImage image = imageMaker.apply(picture);
           for (int index : requests) {
             sink.accept(index, image);
           }
@@ -300,12 +306,14 @@ public final class FrameGrabber implements AutoCloseable {
   }
 
   /** The one place a decoded picture becomes an image: converted, then turned if asked. */
-  private BufferedImage toImage(DecodedPicture picture) {
-    BufferedImage image = ImageConversions.toImage(picture, colour);
-    Orientation orientation = orientation();
-    return applyOrientation
-        ? ImageOrientation.apply(image, orientation.degrees(), orientation.mirrored())
-        : image;
+  private Function<DecodedPicture, BufferedImage> imageMaker(boolean applyOrientation) {
+    return picture -> {
+      BufferedImage image = ImageConversions.toImage(picture, colour);
+      Orientation orientation = orientation();
+      return applyOrientation
+          ? ImageOrientation.apply(image, orientation.degrees(), orientation.mirrored())
+          : image;
+    };
   }
 
   private int pictureNumberAt(double seconds) {

@@ -4,6 +4,7 @@ import java.io.IOException;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.atomic.AtomicLong;
+import java.util.function.Function;
 import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.mp4.Mp4Reader;
 import tq.brindlecast.openh264.mp4.Mp4Track;
@@ -12,34 +13,31 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
  * The grabs of a caller asking one picture at a time. When the requests rise by a steady step
  * (a loop such as one picture a second), the pictures they will want are foreseen: the
  * caller's decoder skips the pictures no one refers to that will not be asked for, as a batch
- * does, and with more than one processor a {@link LookAhead} grabs those of the next key-frame
- * intervals on a second decoder while the caller's thread decodes this one: one interval, or a
- * few when the look-ahead keeps ahead of a caller busy with its pictures. A request that finds
- * its picture grabbed ahead takes it; one still to come for the look-ahead's decoder takes that
- * decoder over; a foresight that missed is dropped and the picture grabbed as without it. So a
- * loop that keeps its step decodes no sample twice, with both processors at work.
+ * does, and with more than one processor a {@link LookAhead} grabs those of the key-frame
+ * intervals after the caller's on decoders of its own, one per processor (at most {@value
+ * #MOST_WORKERS}), while the caller's thread makes its images. A request that finds its picture
+ * grabbed ahead takes it; a request out of the foreseen turn stops the look-ahead, taking over
+ * the decoder of a worker it is still to come for, or grabbing the picture as without it. So a
+ * loop that keeps its step decodes no sample twice, with all the processors at work.
  *
  * <p>Not thread-safe: the grabber serialises the calls.
  */
 final class GrabsOneByOne implements AutoCloseable {
   /** The pictures a look-ahead may hold at most (each a whole decoded picture). */
   private static final int MOST_HELD = 4;
-  /** The most key-frame intervals one look-ahead grabs in. */
-  private static final int MOST_INTERVALS = 3;
+  /** The most decoders a look-ahead runs: past that the caller's own thread is the limit. */
+  private static final int MOST_WORKERS = 4;
   private final Mp4Reader reader;
   private final Mp4Track track;
   private final AtomicLong samplesDecoded;
-  private final boolean mayLookAhead = Runtime.getRuntime().availableProcessors() > 1;
+  private final int workers =
+      Math.min(MOST_WORKERS, Runtime.getRuntime().availableProcessors());
   private final RequestPace pace;
   private IntervalDecoder decoder; // the caller's
-  private IntervalDecoder spare; // the next look-ahead's, once made
-  private LookAhead ahead; // the one under way or holding pictures, or null
+  private final List<IntervalDecoder> spares = new ArrayList<>(); // for the next look-ahead
+  private LookAhead ahead; // the one under way, or null
   private long picturesTakenAhead;
   private boolean closed;
-  // How many intervals the next look-ahead grabs in: one more after a look-ahead that kept
-  // ahead of the caller (the caller's thread has the images to make as well), one fewer after
-  // one that kept it waiting.
-  private int intervalsAhead = 1;
 
   GrabsOneByOne(Mp4Reader reader, AtomicLong samplesDecoded) {
     this.reader = reader;
@@ -50,27 +48,30 @@ final class GrabsOneByOne implements AutoCloseable {
   }
 
   /**
-   * {@return the picture of the n-th picture shown, or the key frame before it}
+   * {@return the n-th picture shown, or the key frame before it, made into what {@code finish}
+   * makes of it}
    *
    * @param place the time asked for in seconds, or the picture number: the caller's pace
    * @param byTime whether {@code place} is a time
+   * @param finish what to make of the picture (an image, say), on the look-ahead's threads for
+   *     pictures grabbed ahead; null for the picture itself
    */
-  DecodedPicture grab(int n, FrameGrabber.Seek seek, double place, boolean byTime)
-      throws IOException {
+  Object grab(int n, FrameGrabber.Seek seek, double place, boolean byTime,
+      Function<DecodedPicture, ?> finish) throws IOException {
     int sample = track.picture(n).index();
     if (seek == FrameGrabber.Seek.KEY_FRAME) {
-      return decoder.grab(sample, seek);
+      return made(decoder.grab(sample, seek), finish);
     }
     pace.record(place, byTime);
     int sync = Math.max(0, track.syncSampleAtOrBefore(sample));
-    DecodedPicture taken = ahead != null ? fromAhead(sample, sync) : null;
+    Object taken = ahead != null ? fromAhead(sample, sync, finish) : null;
     if (taken != null) {
       picturesTakenAhead++;
       return taken;
     }
     int end = IntervalDecoder.intervalEnd(track, sync);
-    if (mayLookAhead && ahead == null && !closed) {
-      lookAhead(end);
+    if (workers > 1 && ahead == null && !closed && pace.isRising()) {
+      lookAhead(end, finish);
     }
     List<Integer> planned = new ArrayList<>();
     if (pace.isRising()) {
@@ -78,12 +79,18 @@ final class GrabsOneByOne implements AutoCloseable {
       planned.addAll(pace.nextWithin(sync, end));
     }
     decoder.plan(planned); // empty when nothing is foreseen: ready for any later picture
+    DecodedPicture picture;
     try {
-      return decoder.grab(sample, seek);
+      picture = decoder.grab(sample, seek);
     } catch (IOException | RuntimeException failed) {
       decoder.forget(); // it may have stopped half way through a sample
       throw failed;
     }
+    return made(picture, finish);
+  }
+
+  private static Object made(DecodedPicture picture, Function<DecodedPicture, ?> finish) {
+    return finish == null ? picture : finish.apply(picture);
   }
 
   /** {@return how many pictures were taken from look-aheads, for tests} */
@@ -92,79 +99,72 @@ final class GrabsOneByOne implements AutoCloseable {
   }
 
   /**
-   * {@return the look-ahead's picture of a sample, or null to grab it here} A look-ahead in
-   * later intervals goes on; one that does not have the picture is stopped, and its decoder
-   * taken over when the picture is still to come for it.
+   * {@return the look-ahead's picture of a sample, or null to grab it here} A request before the
+   * look-ahead's intervals leaves it going; one out of its turn stops it, and takes over the
+   * decoder of a worker the picture is still to come for.
    */
-  private DecodedPicture fromAhead(int sample, int sync) {
+  private Object fromAhead(int sample, int sync, Function<DecodedPicture, ?> finish) {
     if (sync < ahead.firstSync()) {
       return null;
     }
-    boolean inside = sync <= ahead.lastSync();
-    DecodedPicture picture = inside ? ahead.take(sample) : null;
+    Object picture = ahead.take(sample, finish);
     if (picture == null) {
-      boolean sound = ahead.stop();
-      intervalsAhead = ahead.callerWaited()
-          ? Math.max(1, intervalsAhead - 1) : Math.min(MOST_INTERVALS, intervalsAhead + 1);
-      IntervalDecoder used = ahead.decoder();
+      ahead.stop();
+      IntervalDecoder goingOn = ahead.goingOnTo(sample, sync);
+      for (IntervalDecoder used : ahead.decoders()) {
+        if (used != goingOn) {
+          used.forget();
+          spares.add(used);
+        }
+      }
       ahead = null;
-      if (sound && inside && used.isToCome(sample)) {
-        spare = decoder;
-        decoder = used;
-      } else {
-        used.forget();
-        spare = used;
+      if (goingOn != null) {
+        spares.add(decoder);
+        decoder = goingOn;
       }
     }
     return picture;
   }
 
-  /** Starts a look-ahead for the first intervals at or after sample {@code after} foreseen. */
-  private void lookAhead(int after) {
-    List<LookAhead.Interval> intervals = new ArrayList<>();
-    for (int from = after; intervals.size() < intervalsAhead; ) {
-      List<Integer> planned = pace.nextInLaterInterval(from);
-      if (planned.isEmpty()) {
-        break;
+  /** Starts a look-ahead for the intervals foreseen at or after sample {@code after}. */
+  private void lookAhead(int after, Function<DecodedPicture, ?> finish) {
+    while (spares.size() < workers) {
+      try {
+        spares.add(new IntervalDecoder(reader, samplesDecoded));
+      } catch (RuntimeException noDecoder) {
+        break; // fewer workers, or the caller's thread does the work
       }
-      int sync = Math.max(0, track.syncSampleAtOrBefore(planned.get(0)));
-      intervals.add(new LookAhead.Interval(sync, planned));
-      from = IntervalDecoder.intervalEnd(track, sync);
     }
-    if (intervals.isEmpty()) {
+    if (spares.isEmpty()) {
       return;
     }
-    if (spare == null) {
-      try {
-        spare = new IntervalDecoder(reader, samplesDecoded);
-      } catch (RuntimeException noDecoder) {
-        return; // the caller's thread does the work
+    RequestPace foreseen = pace.copy(); // the workers foresee from the pace as it is now
+    ahead = LookAhead.start(spares, from -> {
+      List<Integer> samples = foreseen.nextInLaterInterval(from);
+      if (samples.isEmpty()) {
+        return null;
       }
-    }
-    ahead = LookAhead.start(spare, intervals, MOST_HELD);
+      int sync = Math.max(0, track.syncSampleAtOrBefore(samples.get(0)));
+      return new LookAhead.Interval(sync, IntervalDecoder.intervalEnd(track, sync), samples);
+    }, after, MOST_HELD, finish);
     if (ahead != null) {
-      spare = null;
+      spares.clear();
     }
   }
 
-  /** Stops the look-ahead, waiting for its thread, and frees the decoders. */
+  /** Stops the look-ahead, waiting for its threads, and frees the decoders. */
   @Override
   public void close() {
     closed = true;
-    try {
-      if (ahead != null) {
-        ahead.stop();
-        ahead.decoder().close();
-        ahead = null;
-      }
-    } finally {
-      try {
-        decoder.close();
-      } finally {
-        if (spare != null) {
-          spare.close();
-        }
-      }
+    if (ahead != null) {
+      ahead.stop();
+      spares.addAll(ahead.decoders());
+      ahead = null;
     }
+    spares.add(decoder);
+    for (IntervalDecoder each : spares) {
+      each.close();
+    }
+    spares.clear();
   }
 }

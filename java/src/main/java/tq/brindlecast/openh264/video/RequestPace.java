@@ -14,6 +14,8 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
 final class RequestPace {
   /** How many steps ahead are looked at for one interval, however small the step. */
   private static final int MOST_STEPS = 1000;
+  /** How far from a foreseen time (in seconds) a rounded time asked for may land. */
+  private static final double TIME_TOLERANCE = 0.001;
   private final Mp4Track track;
   private boolean byTime;
   private double previous = Double.NaN;
@@ -21,6 +23,15 @@ final class RequestPace {
 
   RequestPace(Mp4Track track) {
     this.track = track;
+  }
+
+  /** {@return a pace that goes on from this one's last two requests, for another thread} */
+  RequestPace copy() {
+    RequestPace copy = new RequestPace(track);
+    copy.byTime = byTime;
+    copy.previous = previous;
+    copy.last = last;
+    return copy;
   }
 
   /**
@@ -74,14 +85,14 @@ final class RequestPace {
     long high = lastStep;
     while (low < high) {
       long middle = (low + high) >>> 1;
-      int sample = sampleAfter(middle);
+      int sample = sampleAfter(middle, 0);
       if (sample < 0 || sample >= after) {
         high = middle;
       } else {
         low = middle + 1;
       }
     }
-    int sample = sampleAfter(low);
+    int sample = sampleAfter(low, 0);
     if (sample < after) {
       return List.of();
     }
@@ -89,18 +100,31 @@ final class RequestPace {
     return samplesFrom(low, sync, IntervalDecoder.intervalEnd(track, sync));
   }
 
-  /** The samples of the requests from step {@code first} on while they fall in start..end. */
+  /**
+   * The samples of the requests from step {@code first} on while they fall in start..end. Times
+   * are often rounded (a step of 0.3333 s, then 0.3334 s), so a time foreseen next to the edge of
+   * a picture, but not on it, foresees the pictures on both sides; the step before the first may
+   * reach in too.
+   */
   private List<Integer> samplesFrom(long first, int start, int end) {
     Set<Integer> samples = new LinkedHashSet<>();
     if (!isRising()) {
       return List.of();
     }
-    for (long k = first; k < first + MOST_STEPS; k++) {
-      int sample = sampleAfter(k);
-      if (sample < start || sample >= end) {
+    double onEdge = 1e-5 / track.timescale(); // a time this much earlier is in the picture before
+    for (long k = Math.max(1, first - 1); k < first + MOST_STEPS; k++) {
+      int nominal = sampleAfter(k, 0);
+      int early = sampleAfter(k, -TIME_TOLERANCE);
+      int late = sampleAfter(k, TIME_TOLERANCE);
+      boolean both = early != late && sampleAfter(k, -onEdge) == nominal;
+      for (int sample : both ? new int[] {early, late} : new int[] {nominal}) {
+        if (sample >= start && sample < end) {
+          samples.add(sample);
+        }
+      }
+      if (nominal < 0 || Math.min(nominal, early) >= end) {
         break;
       }
-      samples.add(sample);
     }
     return new ArrayList<>(samples);
   }
@@ -115,12 +139,15 @@ final class RequestPace {
     return steps >= 1 ? (long) Math.min(steps, Long.MAX_VALUE / 2) : 0;
   }
 
-  /** {@return the sample the request {@code k} steps after the last will want, or -1} */
-  private int sampleAfter(long k) {
+  /**
+   * {@return the sample the request {@code k} steps after the last will want, or -1} A time is
+   * taken {@code shift} seconds later; numbers are not shifted.
+   */
+  private int sampleAfter(long k, double shift) {
     double place = last + k * (last - previous);
     int n;
     if (byTime) {
-      n = pictureShownAt(track, place);
+      n = pictureShownAt(track, place + shift);
     } else {
       n = place < track.pictureCount() ? (int) place : -1;
     }

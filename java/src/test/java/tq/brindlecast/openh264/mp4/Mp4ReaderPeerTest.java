@@ -269,7 +269,7 @@ class Mp4ReaderPeerTest {
   }
 
   /** How a row asks for its pictures. */
-  enum Asking { ONE_BY_ONE, BY_NUMBER, BATCH }
+  enum Asking { ONE_BY_ONE, BY_NUMBER, BATCH, PICTURES_AND_IMAGES }
 
   /**
    * file, how it is asked, the seek, the times (in seconds, in the order asked; picture numbers
@@ -303,6 +303,8 @@ class Mp4ReaderPeerTest {
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.PRECISE, everySecondThird, false));
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.PRECISE, everyFifth, false));
       rows.add(Arguments.of(file, Asking.BY_NUMBER, Seek.PRECISE, everySeventh, false));
+      // By turns a picture and an image: the look-ahead makes one or the other ahead.
+      rows.add(Arguments.of(file, Asking.PICTURES_AND_IMAGES, Seek.PRECISE, everyFifth, false));
       rows.add(Arguments.of(file, Asking.BATCH, Seek.PRECISE, all, true));
       rows.add(Arguments.of(file, Asking.BATCH, Seek.PRECISE, scattered, false));
       rows.add(Arguments.of(file, Asking.ONE_BY_ONE, Seek.KEY_FRAME, scattered, false));
@@ -328,9 +330,14 @@ class Mp4ReaderPeerTest {
       if (asking == Asking.BATCH) {
         images.addAll(grabber.imagesAt(seek, times));
       } else {
-        for (double at : times) {
-          images.add(asking == Asking.BY_NUMBER
-              ? grabber.image((int) at, seek) : grabber.imageAt(at, seek));
+        for (int i = 0; i < times.length; i++) {
+          images.add(switch (asking) {
+            case BY_NUMBER -> grabber.image((int) times[i], seek);
+            case PICTURES_AND_IMAGES -> i % 2 == 0
+                ? ImageConversions.toImage(grabber.pictureAt(times[i], seek), grabber.colour())
+                : grabber.imageAt(times[i], seek);
+            default -> grabber.imageAt(times[i], seek);
+          });
         }
       }
       Set<Integer> keyFrames = new HashSet<>();
