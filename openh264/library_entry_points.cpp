@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bridge/java_strings.h"
+#include "openh264/allocator_hint.h"
 #include "openh264/library_search.h"
 #include "openh264/release_binding.h"
 
@@ -27,6 +28,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_tq_brindlecast_openh264_Native_OpenH26
   std::string report;
   bool loaded = tq::LoadOpenH264(requested == nullptr ? std::string() : requested, &report);
   free(requested);
+  if (loaded) tq::PrepareAllocatorForCodecs(getenv("TQ_OPENH264_MALLOC_HINT"));
   return loaded ? nullptr : NewJavaString(env, report.c_str());
 }
 
