@@ -16,7 +16,7 @@ import tq.brindlecast.openh264.DecodedPicture;
  * thread does what it does with them. A worker takes on the next interval foreseen, grabs its
  * pictures in the order they will be asked for, then takes on the next; one that holds its share
  * of pictures not yet taken waits for the caller. So all the processors decode while the caller
- * keeps its step, and at most a few pictures wait.
+ * keeps its step, and at most a few pictures (with what was made of them) wait.
  *
  * <p>The caller takes the pictures in the order foreseen: one asked out of turn gets nothing and
  * should stop the look-ahead. A failure on a worker ends the look-ahead quietly: the caller then
@@ -33,8 +33,9 @@ final class LookAhead {
     Interval after(int after);
   }
 
-  /** A picture grabbed, as the finish it was made with made it. */
-  private record Held(Object made, Function<DecodedPicture, ?> finish, int worker) {}
+  /** A picture grabbed, and what the finish it was made with made of it (kept both ways). */
+  private record Held(
+      DecodedPicture picture, Object made, Function<DecodedPicture, ?> finish, int worker) {}
 
   private final List<IntervalDecoder> decoders;
   private final Foresight foresight;
@@ -130,7 +131,7 @@ final class LookAhead {
             Function<DecodedPicture, ?> making = finish;
             DecodedPicture picture = decoder.grab(sample, FrameGrabber.Seek.PRECISE);
             hold(worker, sample, new Held(
-                making == null ? picture : making.apply(picture), making, worker));
+                picture, making == null ? picture : making.apply(picture), making, worker));
           }
         }
       }
@@ -197,8 +198,7 @@ final class LookAhead {
 
   /**
    * {@return the picture of a sample, once grabbed, made into what {@code finish} makes of it;
-   * null when it is not foreseen from the caller's place on, was made into something else, or
-   * the look-ahead failed} The caller's thread waits for it when it is still to come. The
+   * null when it is not foreseen from the caller's place on, or the look-ahead failed} The caller's thread waits for it when it is still to come. The
    * pictures foreseen before it are passed over: dropped, or not grabbed.
    *
    * @param finish what to make of the picture, and of the next ones: on the workers; null for
@@ -210,8 +210,8 @@ final class LookAhead {
     if (taken == null || taken.finish() == finish) {
       return taken == null ? null : taken.made();
     }
-    // Asked for differently from before: an image is made here from the picture.
-    return taken.finish() == null ? finish.apply((DecodedPicture) taken.made()) : null;
+    // Asked for differently from before: made here from the picture.
+    return finish == null ? taken.picture() : finish.apply(taken.picture());
   }
 
   private synchronized Held takeHeld(int sample) {
