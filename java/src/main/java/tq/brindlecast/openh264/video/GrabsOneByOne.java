@@ -15,10 +15,11 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
  * caller's decoder skips the pictures no one refers to that will not be asked for, as a batch
  * does, and with more than one processor a {@link LookAhead} grabs those of the key-frame
  * intervals after the caller's on decoders of its own, one per processor (at most {@value
- * #MOST_WORKERS}), while the caller's thread makes its images. A request that finds its picture
- * grabbed ahead takes it; a request out of the foreseen turn stops the look-ahead, taking over
- * the decoder of a worker it is still to come for, or grabbing the picture as without it. So a
- * loop that keeps its step decodes no sample twice, with all the processors at work.
+ * #MOST_WORKERS}), which also make the images asked for, while the caller's thread uses them. A
+ * request that finds its picture grabbed ahead takes it; a request out of the foreseen turn
+ * stops the look-ahead, taking over the decoder of a worker it is still to come for, or grabbing
+ * the picture as without it. So a loop that keeps its step decodes no sample twice, with all the
+ * processors at work.
  *
  * <p>Not thread-safe: the grabber serialises the calls.
  */

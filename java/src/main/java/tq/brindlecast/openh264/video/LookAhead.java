@@ -110,7 +110,6 @@ final class LookAhead {
     return foreseen.isEmpty() ? nextFrom : foreseen.get(0).sync();
   }
 
-
   /** {@return the decoders, one per worker: for the caller to keep once it has stopped} */
   List<IntervalDecoder> decoders() {
     return decoders;
@@ -188,9 +187,9 @@ final class LookAhead {
   }
 
   /** Holds a picture for the caller, unless the caller has passed it meanwhile. */
-  private synchronized void hold(int worker, int sample, Held picture) {
+  private synchronized void hold(int worker, int sample, Held grabbed) {
     if (!passed.remove(sample)) {
-      held.put(sample, picture);
+      held.put(sample, grabbed);
       heldBy[worker]++;
       notifyAll();
     }
@@ -198,8 +197,9 @@ final class LookAhead {
 
   /**
    * {@return the picture of a sample, once grabbed, made into what {@code finish} makes of it;
-   * null when it is not foreseen from the caller's place on, or the look-ahead failed} The caller's thread waits for it when it is still to come. The
-   * pictures foreseen before it are passed over: dropped, or not grabbed.
+   * null when it is not foreseen from the caller's place on, or the look-ahead failed} The
+   * caller's thread waits for it when it is still to come. The pictures foreseen before it are
+   * passed over: dropped, or not grabbed.
    *
    * @param finish what to make of the picture, and of the next ones: on the workers; null for
    *     the picture itself
