@@ -30,7 +30,7 @@ public final class GrabLoop {
       for (int i = 0; i < times.length; i++) {
         try (ToolFiles.Output file =
             ToolFiles.openOutput(GrabSeries.fileName(args[2], i), output)) {
-          file.stream().write(PngImages.encode(grabber.imageAt(times[i])));
+          PngImages.write(grabber.imageAt(times[i]), file.stream());
           file.commit();
         }
       }

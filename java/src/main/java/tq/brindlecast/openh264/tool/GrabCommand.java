@@ -92,7 +92,7 @@ final class GrabCommand {
         which = "the key frame at or before the picture " + which;
       }
       shown = GrabSeries.shownSize(track, grabber.orientation(), asDecoded);
-      file.stream().write(PngImages.encode(image));
+      PngImages.write(image, file.stream());
       file.commit();
     }
     output.summary("input", "%s (MP4, %s), %d pictures, %s", name, track.codec(),

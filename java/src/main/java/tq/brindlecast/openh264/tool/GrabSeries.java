@@ -53,7 +53,7 @@ final class GrabSeries {
       try {
         grabber.imagesAt(times, seek, (index, image) -> {
           try (ToolFiles.Output file = ToolFiles.openOutput(fileName(pattern, index), output)) {
-            file.stream().write(PngImages.encode(image));
+            PngImages.write(image, file.stream());
             file.commit();
           }
           written.incrementAndGet();
