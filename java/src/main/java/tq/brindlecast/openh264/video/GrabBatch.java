@@ -22,7 +22,10 @@ import tq.brindlecast.openh264.mp4.Mp4Track;
  * order, so no sample is decoded twice.
  */
 final class GrabBatch {
-  /** Takes a picture for the requests at some places; called from the workers. */
+  /**
+   * Takes a picture for the requests at some places; called from the workers. The picture is
+   * the sink's only while it runs: the next picture is decoded into its array.
+   */
   @FunctionalInterface
   interface PictureSink {
     void accept(List<Integer> requests, DecodedPicture picture) throws IOException;
@@ -112,7 +115,9 @@ final class GrabBatch {
           decoder.plan(targets.stream().map(Target::sample).toList());
         }
         for (Target target : targets) {
-          sink.accept(target.requests(), decoder.grab(target.sample(), seek));
+          DecodedPicture picture = decoder.grab(target.sample(), seek);
+          sink.accept(target.requests(), picture);
+          decoder.reuse(picture.data());
           if (failure.get() != null) {
             return;
           }

@@ -61,7 +61,7 @@ final class GrabsOneByOne implements AutoCloseable {
       Function<DecodedPicture, ?> finish) throws IOException {
     int sample = track.picture(n).index();
     if (seek == FrameGrabber.Seek.KEY_FRAME) {
-      return made(decoder.grab(sample, seek), finish);
+      return made(decoder, decoder.grab(sample, seek), finish);
     }
     pace.record(place, byTime);
     int sync = Math.max(0, track.syncSampleAtOrBefore(sample));
@@ -87,11 +87,18 @@ final class GrabsOneByOne implements AutoCloseable {
       decoder.forget(); // it may have stopped half way through a sample
       throw failed;
     }
-    return made(picture, finish);
+    return made(decoder, picture, finish);
   }
 
-  private static Object made(DecodedPicture picture, Function<DecodedPicture, ?> finish) {
-    return finish == null ? picture : finish.apply(picture);
+  /** {@return what {@code finish} makes of a picture, whose array then goes back to its decoder} */
+  private static Object made(IntervalDecoder from, DecodedPicture picture,
+      Function<DecodedPicture, ?> finish) {
+    if (finish == null) {
+      return picture;
+    }
+    Object made = finish.apply(picture);
+    from.reuse(picture.data()); // an image is a copy
+    return made;
   }
 
   /** {@return how many pictures were taken from look-aheads, for tests} */

@@ -92,6 +92,16 @@ final class IntervalDecoder implements AutoCloseable {
     return picture != null ? picture : decodeAlone(sync, sample);
   }
 
+  /**
+   * Takes back the array of a picture this decoder gave out that nothing reads any more (made
+   * into an image, say), to decode the next picture into; null is ignored.
+   */
+  void reuse(byte[] data) {
+    if (data != null) {
+      spare = data;
+    }
+  }
+
   /** Tells whether a sample's picture is still to come out of the interval under way. */
   boolean isToCome(int sample) {
     return first >= 0 && sample >= first && sample < end

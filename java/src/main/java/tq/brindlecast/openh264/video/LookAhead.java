@@ -54,6 +54,7 @@ final class LookAhead {
   private final int[] heldBy;
   private final Interval[] working; // each worker's last interval
   private final boolean[] failedOn;
+  private final byte[][] givenBack; // per worker: a picture's array nothing reads any more
   private boolean failed;
   private boolean stopping;
 
@@ -66,6 +67,7 @@ final class LookAhead {
     this.heldBy = new int[decoders.size()];
     this.working = new Interval[decoders.size()];
     this.failedOn = new boolean[decoders.size()];
+    this.givenBack = new byte[decoders.size()][];
   }
 
   /**
@@ -128,6 +130,7 @@ final class LookAhead {
           }
           if (next == Next.GRAB) {
             Function<DecodedPicture, ?> making = finish;
+            decoder.reuse(givenBack(worker));
             DecodedPicture picture = decoder.grab(sample, FrameGrabber.Seek.PRECISE);
             hold(worker, sample, new Held(
                 picture, making == null ? picture : making.apply(picture), making, worker));
@@ -207,11 +210,28 @@ final class LookAhead {
   Object take(int sample, Function<DecodedPicture, ?> finish) {
     this.finish = finish;
     Held taken = takeHeld(sample);
-    if (taken == null || taken.finish() == finish) {
-      return taken == null ? null : taken.made();
+    if (taken == null) {
+      return null;
     }
     // Asked for differently from before: made here from the picture.
-    return finish == null ? taken.picture() : finish.apply(taken.picture());
+    Object made = taken.finish() == finish ? taken.made()
+        : finish == null ? taken.picture() : finish.apply(taken.picture());
+    if (made != taken.picture()) {
+      giveBack(taken); // an image is a copy
+    }
+    return made;
+  }
+
+  /** Gives the array of a picture no one will read back to the worker that decoded it. */
+  private synchronized void giveBack(Held picture) {
+    givenBack[picture.worker()] = picture.picture().data();
+  }
+
+  /** {@return the array last given back to a worker, now its own, or null} */
+  private synchronized byte[] givenBack(int worker) {
+    byte[] array = givenBack[worker];
+    givenBack[worker] = null;
+    return array;
   }
 
   private synchronized Held takeHeld(int sample) {
@@ -289,6 +309,7 @@ final class LookAhead {
     Held dropped = held.remove(sample);
     if (dropped != null) {
       heldBy[dropped.worker()]--;
+      givenBack[dropped.worker()] = dropped.picture().data();
     } else if (workerComes) {
       passed.add(sample);
     }
