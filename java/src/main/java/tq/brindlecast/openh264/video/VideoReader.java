@@ -19,6 +19,7 @@ import tq.brindlecast.openh264.DecodedPicture;
 import tq.brindlecast.openh264.DecoderConfig;
 import tq.brindlecast.openh264.H264Decoder;
 import tq.brindlecast.openh264.MessageListener;
+import tq.brindlecast.openh264.OpenH264Library;
 import tq.brindlecast.openh264.bitstream.AccessUnit;
 import tq.brindlecast.openh264.bitstream.AccessUnitReader;
 import tq.brindlecast.openh264.bitstream.AccessUnitSource;
@@ -42,7 +43,8 @@ import tq.brindlecast.openh264.mp4.Mp4Reader;
  * }</pre>
  *
  * <p>{@link #open(Path)} and {@link #open(InputStream)} tell the formats apart by the first bytes.
- * The access units are decoded in decode order and the decoder is drained at the end; each
+ * The access units are decoded in decode order and the decoder is drained at the end (with
+ * OpenH264 2.1 and 2.2 also before each IDR picture, which they would otherwise mishandle); each
  * picture gets the earliest presentation time not yet given, since the decoder hands pictures out
  * in display order. Pictures an MP4's edit list leaves out are decoded (the pictures after them
  * may refer to them) but not returned ({@link #hiddenPictures()}). Access units that do not
@@ -75,6 +77,8 @@ public final class VideoReader implements Iterable<Picture>, Closeable {
   private int shown;
   private long decodeNanos;
   private SequenceParameterSet lastSequenceParameterSet;
+  private final boolean drainsBeforeIdr;
+  private AccessUnit heldBack; // an IDR access unit waiting for the pictures before it to drain
 
   /**
    * Decodes access units from a source.
@@ -88,6 +92,29 @@ public final class VideoReader implements Iterable<Picture>, Closeable {
     this.source = Objects.requireNonNull(source, "source must not be null");
     this.decoder = new H264Decoder(Objects.requireNonNull(config, "config must not be null"),
         listener);
+    this.drainsBeforeIdr = handsOutWrongPictureAtIdr(OpenH264Library.release());
+  }
+
+  /**
+   * Tells whether an OpenH264 release hands out a wrong picture for the last one it holds back
+   * when an IDR picture comes: 2.1 and 2.2 give a picture of the new key-frame interval in its
+   * place (B-pyramid streams show it). Drained before the IDR, they give the right one.
+   */
+  private static boolean handsOutWrongPictureAtIdr(String release) {
+    return release.startsWith("2.1.") || release.startsWith("2.2.");
+  }
+
+  /** Tells whether the decoder holds pictures back that must come out before this unit. */
+  private boolean mustDrainBefore(AccessUnit unit) {
+    if (!drainsBeforeIdr || times.isEmpty()) {
+      return false;
+    }
+    for (NalUnit nal : AnnexB.nalUnits(unit.data())) {
+      if (nal.type() == NalUnit.TYPE_IDR) {
+        return true;
+      }
+    }
+    return false;
   }
 
   /**
@@ -192,6 +219,9 @@ public final class VideoReader implements Iterable<Picture>, Closeable {
           close();
           break;
         }
+        if (mustDrainBefore(unit)) {
+          drain();
+        }
         decode(unit);
       }
     } catch (IOException failure) {
@@ -247,21 +277,33 @@ public final class VideoReader implements Iterable<Picture>, Closeable {
         if (closed) {
           throw new IllegalStateException("the video reader is closed");
         }
-        AccessUnit unit = draining ? null : source.next();
+        AccessUnit unit = draining || heldBack != null ? null : source.next();
+        if (unit != null && mustDrainBefore(unit)) {
+          heldBack = unit;
+          unit = null;
+        }
         ImageTarget target = ImageTarget.of(reuse, lastWidth, lastHeight, colour);
         long started = System.nanoTime();
-        DecodeResult result;
-        if (unit != null) {
+        DecodeResult result = null;
+        if (heldBack != null) {
+          result = decoder.drainIntoPixels(target.pixels());
+          if (result.status() == DecodeResult.Status.NO_PICTURE_YET) {
+            unit = heldBack; // drained: now the IDR
+            heldBack = null;
+            result = null;
+          }
+        }
+        if (result == null && unit != null) {
           noteColour(unit);
           result = decoder.decodeIntoPixels(unit.data(), 0, unit.data().length, target.pixels());
-        } else {
+        } else if (result == null) {
           draining = true;
           result = decoder.drainIntoPixels(target.pixels());
         }
         decodeNanos += System.nanoTime() - started;
         if (unit != null) {
           count(unit, result);
-        } else if (result.status() == DecodeResult.Status.NO_PICTURE_YET) {
+        } else if (heldBack == null && result.status() == DecodeResult.Status.NO_PICTURE_YET) {
           ended = true;
           close();
           break;

@@ -23,6 +23,7 @@ import java.util.Locale;
 import java.util.Set;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
@@ -102,6 +103,10 @@ class Mp4ReaderPeerTest {
             cat(bFrames, "-movflags", "frag_keyframe+empty_moov")), "avc1", true, true),
         Arguments.of("b-frames-ctts-v1", Mp4TestFiles.ffmpeg(folder, "b-frames-ctts-v1",
             cat(bFrames, "-movflags", "negative_cts_offsets")), "avc1", true, false),
+        // A B-frame referred to: the last picture of an interval is held back until the IDR.
+        Arguments.of("b-pyramid", Mp4TestFiles.ffmpeg(folder, "b-pyramid-unweighted",
+            cat(x264, "-bf", "3", "-x264-params", "b-pyramid=normal:weightb=0")), "avc1", true,
+            false),
         Arguments.of("edit-list", edited, "avc1", false, false),
         Arguments.of("avc3", Mp4TestFiles.ffmpeg(folder, "avc3",
             cat(x264, "-bf", "0", "-tag:v", "avc3")), "avc3", false, false),
@@ -116,6 +121,7 @@ class Mp4ReaderPeerTest {
 
   @ParameterizedTest(name = "{0}")
   @MethodSource("ffmpegFiles")
+  @Tag("release-matrix")
   void readsWhatFfmpegWrites(
       String name, Path mp4, String codec, boolean bFrames, boolean fragmented) throws Exception {
     List<double[]> packets = Mp4TestFiles.probePackets(mp4);
@@ -148,10 +154,13 @@ class Mp4ReaderPeerTest {
       assertEquals(bFrames, reordered && !name.equals("edit-list"), "B-frames reorder");
       assertEquals(reference.size(), track.pictureCount(), "pictures shown");
       if (bFrames && OpenH264Release.isFirstGeneration()) {
-        // 1.7.0 refuses B slices: every other sample gives its picture.
+        // 1.7.0 refuses B slices: every other sample gives its picture (fewer with B-frames
+        // referred to).
         int last = track.sampleCount() - 1;
-        assertEquals(track.sampleCount() - Mp4TestFiles.reorderedSamples(track, 0, last),
-            Mp4TestFiles.decodeAll(fromFile).size(), "pictures, " + OpenH264Release.version());
+        int expected = track.sampleCount() - Mp4TestFiles.reorderedSamples(track, 0, last);
+        int decoded = Mp4TestFiles.decodeAll(fromFile).size();
+        assertTrue(name.equals("b-pyramid") ? decoded <= expected : decoded == expected,
+            decoded + " pictures of " + expected + ", " + OpenH264Release.version());
         return;
       }
       List<byte[]> pictures = Mp4TestFiles.decodeShown(fromFile);
@@ -160,7 +169,9 @@ class Mp4ReaderPeerTest {
         if (!bFrames) {
           assertArrayEquals(reference.get(i), pictures.get(i), "picture " + i);
         } else {
-          FfmpegTool.assertShownInOrder(reference, pictures, i);
+          // OpenH264 decodes some pictures of a B-pyramid a few levels off ffmpeg (37.9 dB).
+          FfmpegTool.assertShownInOrder(reference, pictures, i,
+              name.equals("b-pyramid") ? 32 : 38);
         }
       }
       // The same pictures from the library's one decode loop, each at its time; a StreamDecoder
@@ -316,6 +327,7 @@ class Mp4ReaderPeerTest {
 
   @ParameterizedTest(name = "{0} {1} {2} {3}")
   @MethodSource("grabOrders")
+  @Tag("release-matrix")
   void grabsInAnyOrderGiveTheSamePicturesAndDecodeNoSampleTwice(
       Path mp4, Asking asking, Seek seek, double[] times, boolean everyPicture) throws Exception {
     try (FrameGrabber grabber = FrameGrabber.open(mp4)) {
