@@ -10,6 +10,7 @@ import static tq.brindlecast.openh264.mp4.Mp4TestFiles.cat;
 
 import java.awt.image.BufferedImage;
 import java.awt.image.DataBufferInt;
+import java.nio.ByteBuffer;
 import java.nio.channels.FileChannel;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -20,6 +21,7 @@ import java.util.Arrays;
 import java.util.HashSet;
 import java.util.List;
 import java.util.Locale;
+import java.util.Random;
 import java.util.Set;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.BeforeAll;
@@ -423,6 +425,60 @@ class Mp4ReaderPeerTest {
           assertThrows(Mp4FormatException.class, () -> grabber.picture(10));
       assertTrue(cut.getMessage().contains("the file ended"), cut.getMessage());
       assertEquals(0, GrabberCounts.picturesTakenAhead(grabber), "pictures grabbed ahead");
+    }
+  }
+
+  @Test
+  void aDamagedSampleSpoilsOnlyThePicturesAfterItHoweverTheyAreGrabbed() throws Exception {
+    assumeFalse(OpenH264Release.isFirstGeneration(), "1.7.0 refuses B slices");
+    Path original = madeFiles().resolve("b-frames.mp4");
+    Path mp4 = Files.copy(original, dir.resolve("damaged.mp4"),
+        StandardCopyOption.REPLACE_EXISTING);
+    List<String> intact = new ArrayList<>();
+    int damaged = 0;
+    Mp4Track track;
+    try (FrameGrabber grabber = FrameGrabber.open(original)) {
+      for (int n = 0; n < grabber.track().pictureCount(); n++) {
+        intact.add(outcome(grabber, n));
+      }
+    }
+    // Noise over the slice data of the second P picture: the pictures before it in decode order
+    // still come out whole (though getting them out needs it decoded), the others fail or come
+    // out concealed, the same however they are grabbed.
+    try (Mp4Reader reader = Mp4Reader.open(mp4);
+        FileChannel file = FileChannel.open(mp4, StandardOpenOption.WRITE)) {
+      track = reader.videoTrack();
+      for (int seen = 0; seen < 2; ) {
+        damaged++;
+        seen += AnnexB.nalUnits(reader.readSample(damaged)).stream()
+            .anyMatch(nal -> nal.isSlice() && nal.refIdc() > 0) ? 1 : 0;
+      }
+      Mp4Sample sample = track.sample(damaged);
+      byte[] noise = new byte[sample.size() - 12];
+      new Random(3).nextBytes(noise);
+      file.write(ByteBuffer.wrap(noise), sample.offset() + 12);
+    }
+    try (FrameGrabber inTurn = FrameGrabber.open(mp4)) {
+      for (int n = 0; n < intact.size(); n++) {
+        String outcome = outcome(inTurn, n);
+        try (FrameGrabber alone = FrameGrabber.open(mp4)) {
+          assertEquals(outcome(alone, n), outcome, "picture " + n + " alone");
+        }
+        if (track.picture(n).index() < damaged) {
+          assertEquals(intact.get(n), outcome, "picture " + n + " before the damage");
+        }
+      }
+      long decoded = GrabberCounts.samplesDecoded(inTurn);
+      assertTrue(decoded > track.sampleCount(), decoded + " samples decoded: none failed");
+    }
+  }
+
+  /** {@return a grab's pixels (their hash), or the failure's message} */
+  private static String outcome(FrameGrabber grabber, int n) throws Exception {
+    try {
+      return "pixels " + Arrays.hashCode(pixels(grabber.image(n, Seek.PRECISE)));
+    } catch (CodecException failed) {
+      return failed.getMessage();
     }
   }
 
