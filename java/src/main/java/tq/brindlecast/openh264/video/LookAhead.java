@@ -213,7 +213,7 @@ final class LookAhead {
     if (taken == null) {
       return null;
     }
-    // Asked for differently from before: made here from the picture.
+    // Made ahead as asked for, or (asked for differently) made here from the picture.
     Object made = taken.finish() == finish ? taken.made()
         : finish == null ? taken.picture() : finish.apply(taken.picture());
     if (made != taken.picture()) {
