@@ -91,13 +91,9 @@ public final class FfmpegTool {
 
   /**
    * Asserts that picture {@code i} is ffmpeg's picture {@code i} within the drift OpenH264's B
-   * slices show (above 38 dB), and clearly nearer to it than to either neighbour.
+   * slices show (above {@code floor} dB: 38 without B-pyramid), and clearly nearer to it than to
+   * either neighbour.
    */
-  public static void assertShownInOrder(List<byte[]> reference, List<byte[]> pictures, int i) {
-    assertShownInOrder(reference, pictures, i, 38);
-  }
-
-  /** The same, with the PSNR the picture must have against ffmpeg's above {@code floor} dB. */
   public static void assertShownInOrder(
       List<byte[]> reference, List<byte[]> pictures, int i, double floor) {
     double same = psnr(reference.get(i), pictures.get(i));

@@ -113,10 +113,8 @@ final class Mp4TestFiles {
   }
 
   /**
-   * Every picture the decoder gives for the samples in decode order and the drains. Each
-   * key-frame interval is decoded on its own, drained and started again before the next sync
-   * sample (which carries its parameter sets): an IDR picture ends what came before anyway, and
-   * OpenH264 2.1 and 2.2 hand out a wrong picture for the last one held back when it comes.
+   * Every picture the decoder gives for the samples in decode order, drained before each sync
+   * sample as well (OpenH264 2.1 and 2.2 mishandle a picture held back when an IDR comes).
    */
   static List<byte[]> decodeAll(Mp4Reader reader) throws IOException {
     Mp4Track track = reader.videoTrack();
