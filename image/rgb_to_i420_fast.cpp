@@ -3,11 +3,14 @@
 // into 0x00RRGGBB ints in a small buffer that stays in the L1 cache, then
 // luma and chroma are computed in loops of one shape each, which the
 // compiler turns into vector code. The arithmetic is that of yuv_formulas.h, regrouped: a block's
-// colours are summed before they are weighed.
+// colours are summed before they are weighed. On CPUs of x86-64-v4, whole
+// blocks of 32 pixels of a row pair go through rgb_to_i420_x86v4.cpp first,
+// and these loops do the rest of the row.
 #include <string.h>
 
 #include "image/rgb_pixels.h"
 #include "image/rgb_to_i420.h"
+#include "image/rgb_to_i420_x86v4.h"
 #include "image/vector_levels.h"
 #include "image/yuv_formulas.h"
 
@@ -17,9 +20,8 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the unpacking reads li
 
 constexpr int kPiece = 512;  // even, so that a piece starts at a chroma block
 
-// 128 and the rounding half of a 2x2 block's sum (shifted by 18) and of a
-// 2x1 one at the bottom edge (shifted by 17). Both keep the sums positive.
-constexpr int32_t kBlockBias = (128 << 18) + (1 << 17);
+// 128 and the rounding half of a 2x1 block's sum at the bottom edge (shifted
+// by 17); it keeps the sums positive, as tq::kBlockBias does for 2x2 blocks.
 constexpr int32_t kPairBias = (128 << 17) + (1 << 16);
 
 // How the loops read a pixel: an int 0x??RRGGBB, an int 0x00BBGGRR (weighed
@@ -141,8 +143,8 @@ TQ_VECTOR_LOOP void ChromaOfRowPair(const void* row0, const void* row1, int bloc
     uint32_t c = Load<order>(row1, 2 * cx), d = Load<order>(row1, 2 * cx + 1);
     uint32_t highLow = HighLow(a) + HighLow(b) + HighLow(c) + HighLow(d);
     uint32_t green = Green(a) + Green(b) + Green(c) + Green(d);
-    u[cx] = WeighBlock(ku, highLow, green, kBlockBias, 18);
-    v[cx] = WeighBlock(kv, highLow, green, kBlockBias, 18);
+    u[cx] = WeighBlock(ku, highLow, green, tq::kBlockBias, 18);
+    v[cx] = WeighBlock(kv, highLow, green, tq::kBlockBias, 18);
   }
 }
 
@@ -203,29 +205,38 @@ TQ_VECTOR_LOOP void ConvertPiece(const RgbImage& image, const I420Planes& planes
   }
 }
 
+// A level's own code for the start of a row pair: converts as many pixels of
+// rows y and y + 1 as it can from column 0 on and returns how many (an even
+// number), leaving the rest to the loops.
+using RowPairStart = int (*)(const RgbImage* image, const I420Planes* planes, int y);
+
 template <int order>
-TQ_VECTOR_LOOP void ConvertRowsOf(const RgbImage& image, const I420Planes& planes) {
+TQ_VECTOR_LOOP void ConvertRowsOf(const RgbImage& image, const I420Planes& planes,
+                                  RowPairStart start) {
   for (int y = 0; y < image.height; y += 2) {
-    for (int x = 0; x < image.width; x += kPiece) {
+    bool pair = y + 1 < image.height;
+    int done = pair && start != nullptr ? start(&image, &planes, y) : 0;
+    for (int x = done; x < image.width; x += kPiece) {
       int width = image.width - x < kPiece ? image.width - x : kPiece;
-      ConvertPiece<order>(image, planes, x, y, width, y + 1 < image.height);
+      ConvertPiece<order>(image, planes, x, y, width, pair);
     }
   }
 }
 
-TQ_VECTOR_LOOP void ConvertRows(const RgbImage& image, const I420Planes& planes) {
+TQ_VECTOR_LOOP void ConvertRows(const RgbImage& image, const I420Planes& planes,
+                                RowPairStart start = nullptr) {
   if (image.layout == tq::kLayoutIntBgr) {
-    ConvertRowsOf<kIntBgr>(image, planes);
+    ConvertRowsOf<kIntBgr>(image, planes, start);
   } else if (image.layout == tq::kLayout4ByteAbgr) {
-    ConvertRowsOf<kBytesAbgr>(image, planes);
+    ConvertRowsOf<kBytesAbgr>(image, planes, start);
   } else {
-    ConvertRowsOf<kIntRgb>(image, planes);
+    ConvertRowsOf<kIntRgb>(image, planes, start);
   }
 }
 
 #if TQ_X86_LEVELS
 TQ_TARGET_X86V4 void ConvertRowsX86V4(const RgbImage& image, const I420Planes& planes) {
-  ConvertRows(image, planes);
+  ConvertRows(image, planes, tq::ConvertRowPairX86V4);
 }
 
 TQ_TARGET_AVX2 void ConvertRowsAvx2(const RgbImage& image, const I420Planes& planes) {

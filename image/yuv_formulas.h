@@ -27,6 +27,10 @@ constexpr int32_t kHalf = 1 << 15;
 // 16 plus the rounding half, added to each pixel's luma sum.
 constexpr int32_t kLumaBias = (16 << 16) + kHalf;
 
+// 128 and the rounding half of the sum of a 2x2 block, shifted by 18 (the
+// mean of four); it keeps the sums positive, so the shift floors them.
+constexpr int32_t kBlockBias = (128 << 18) + (1 << 17);
+
 inline int32_t RedOf(uint32_t rgb) {
   return static_cast<int32_t>((rgb >> 16) & 0xFF);
 }
