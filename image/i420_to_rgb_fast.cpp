@@ -2,8 +2,11 @@
 // spread over the pixels they cover; then every pixel of the (one or two)
 // luma rows under it is a plain loop with no index arithmetic, which the
 // compiler turns into vector code. Rows go in pieces of kPiece pixels, so
-// that the terms stay in the L1 cache. The arithmetic is the reference's.
+// that the terms stay in the L1 cache. The arithmetic is the reference's. On
+// CPUs of x86-64-v4, whole blocks of 32 pixels of a row pair go through
+// i420_to_rgb_x86v4.cpp first, and these loops do the rest of the row.
 #include "image/i420_to_rgb.h"
+#include "image/i420_to_rgb_x86v4.h"
 #include "image/vector_levels.h"
 #include "image/yuv_formulas.h"
 
@@ -52,8 +55,14 @@ TQ_VECTOR_LOOP void RgbPiece(const uint8_t* luma, int width, const tq::YuvToRgbC
   }
 }
 
+// A level's own code for the start of a row pair: converts as many pixels of
+// rows y and y + 1 as it can from column 0 on and returns how many (an even
+// number), leaving the rest to the loops.
+using RowPairStart = int (*)(const I420Source* source, const tq::YuvToRgbCoefficients* k,
+                             const RgbTarget* target, int y);
+
 TQ_VECTOR_LOOP void ConvertRows(const I420Source& source, const tq::YuvToRgbCoefficients& k,
-                                const RgbTarget& target) {
+                                const RgbTarget& target, RowPairStart start = nullptr) {
   ChromaTerms terms;
   for (int y = 0; y < source.height; y += 2) {
     const uint8_t* luma0 = source.y + y * source.yStride;
@@ -63,7 +72,8 @@ TQ_VECTOR_LOOP void ConvertRows(const I420Source& source, const tq::YuvToRgbCoef
     uint32_t* out0 = target.pixels + y * target.stride;
     uint32_t* out1 = out0 + target.stride;
     bool pair = y + 1 < source.height;
-    for (int x = 0; x < source.width; x += kPiece) {
+    int done = pair && start != nullptr ? start(&source, &k, &target, y) : 0;
+    for (int x = done; x < source.width; x += kPiece) {
       int width = source.width - x < kPiece ? source.width - x : kPiece;
       SpreadChroma(u + x / 2, v + x / 2, width, k, &terms);
       RgbPiece(luma0 + x, width, k, terms, out0 + x);
@@ -75,7 +85,7 @@ TQ_VECTOR_LOOP void ConvertRows(const I420Source& source, const tq::YuvToRgbCoef
 #if TQ_X86_LEVELS
 TQ_TARGET_X86V4 void ConvertRowsX86V4(const I420Source& source, const tq::YuvToRgbCoefficients& k,
                                       const RgbTarget& target) {
-  ConvertRows(source, k, target);
+  ConvertRows(source, k, target, tq::ConvertRowPairToRgbX86V4);
 }
 
 TQ_TARGET_AVX2 void ConvertRowsAvx2(const I420Source& source, const tq::YuvToRgbCoefficients& k,
